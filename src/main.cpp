@@ -1,0 +1,97 @@
+// tcpsink: listens on a TCP port and shows on stdout, byte for byte, what
+// each client sends, one client at a time.
+#include "listener.h"
+
+#include <stdio.h>
+#include <wchar.h>
+
+// The fixed messages, one for each ending; the start-up and bind failures
+// add an error code and are composed where they happen.
+static const char *message_for(exit_status status)
+{
+    switch (status) {
+    case STATUS_USAGE:
+        return "command line:  port number\n";
+    case STATUS_LISTEN_FAILED:
+        return "Error in listening on port";
+    case STATUS_ACCEPT_FAILED:
+        return "Error in accepting connection";
+    case STATUS_SOCKET_FAILED:
+        return "Could not create socket";
+    case STATUS_STARTUP_FAILED:
+    case STATUS_BIND_FAILED:
+        break;
+    }
+    return "";
+}
+
+static int end_with(exit_status status)
+{
+    printf("%s", message_for(status));
+    return status;
+}
+
+// atoi's rule (C-locale white space, a sign, digits up to the first other
+// character) without its undefined overflow: unsigned arithmetic wraps modulo
+// 2^32, a multiple of 65536, so the port is the value modulo 65536 for every
+// input, negative values in two's complement.
+static unsigned short port_from_argument(const char *text)
+{
+    while (*text == ' ' || (*text >= '\t' && *text <= '\r')) {
+        ++text;
+    }
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') {
+        ++text;
+    }
+    unsigned int value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        value = value * 10U + static_cast<unsigned int>(*text - '0');
+    }
+    if (negative) {
+        value = 0U - value;
+    }
+    return static_cast<unsigned short>(value & 0xFFFFU);
+}
+
+int main(int argc, char *argv[])
+{
+    prepare_stdout();
+    if (argc != 2) {
+        return end_with(STATUS_USAGE);
+    }
+    const unsigned short port = port_from_argument(argv[1]);
+
+    WSADATA wsa_data;
+    const int startup_error = WSAStartup(MAKEWORD(2, 2), &wsa_data);
+    if (startup_error != 0) {
+        wprintf(L"WSAStartup failed with error: %ld\n", static_cast<long>(startup_error));
+        return STATUS_STARTUP_FAILED;
+    }
+
+    const SOCKET listening = socket(AF_INET, SOCK_STREAM, 0);
+    if (listening == INVALID_SOCKET) {
+        return end_with(STATUS_SOCKET_FAILED);
+    }
+
+    // A restarted tcpsink can take its port back at once; if this fails, bind
+    // still says whether the port can be had.
+    const int reuse = 1;
+    (void)setsockopt(listening, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&reuse),
+                     sizeof reuse);
+
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = INADDR_ANY;
+    if (bind(listening, reinterpret_cast<const sockaddr *>(&address), sizeof address) < 0) {
+        const int bind_error = WSAGetLastError(); // before any other call can change it
+        (void)closesocket(listening);
+        char text[64];
+        (void)snprintf(text, sizeof text, "Could not bind socket to port: %d", bind_error);
+        printf("%s\n", text);
+        return STATUS_BIND_FAILED;
+    }
+
+    return end_with(serve_clients(listening));
+}

@@ -1,0 +1,102 @@
+// The few Windows Sockets 2 names tcpsink uses. On Windows they are the real
+// ones; elsewhere they are written here over POSIX sockets, so the entry and
+// the loop read the same on every platform.
+#ifndef TCPSINK_PLATFORM_H
+#define TCPSINK_PLATFORM_H
+
+#include <stdio.h>
+
+#ifdef _WIN32
+
+#include <winsock2.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+// Binary mode: text mode would turn each received line feed into CR LF.
+// Unbuffered: a redirected stdout shows every byte at once and a stopped
+// process loses nothing.
+inline void prepare_stdout()
+{
+    (void)_setmode(_fileno(stdout), _O_BINARY);
+    (void)setvbuf(stdout, nullptr, _IONBF, 0);
+}
+
+// accept failures caused by the one pending connection, not by the listener:
+// the peer reset it before it was accepted, or the call was interrupted.
+inline bool accept_error_is_transient(int code)
+{
+    return code == WSAECONNRESET || code == WSAEINTR;
+}
+
+#else
+
+#include <errno.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+typedef int SOCKET;
+constexpr SOCKET INVALID_SOCKET = -1;
+
+// Nothing in the start-up record is ever read.
+typedef struct {
+    unsigned short wVersion;
+} WSADATA;
+
+inline unsigned short MAKEWORD(unsigned char low, unsigned char high)
+{
+    return static_cast<unsigned short>(low | (high << 8));
+}
+
+// POSIX sockets need no start-up.
+inline int WSAStartup(unsigned short version, WSADATA *data)
+{
+    data->wVersion = version;
+    return 0;
+}
+
+inline int WSAGetLastError()
+{
+    return errno;
+}
+
+inline int closesocket(SOCKET s)
+{
+    return close(s);
+}
+
+// Unbuffered: a pipe or file shows every byte at once, and a stopped process
+// loses nothing held back in a buffer.
+inline void prepare_stdout()
+{
+    (void)setvbuf(stdout, nullptr, _IONBF, 0);
+}
+
+// accept failures caused by the one pending connection, not by the listener:
+// the peer aborted it, the call was interrupted, or Linux passed on a network
+// error of the new connection (see accept(2)).
+inline bool accept_error_is_transient(int code)
+{
+    switch (code) {
+    case ECONNABORTED:
+    case EINTR:
+    case EPROTO:
+    case ENOPROTOOPT:
+    case ENETDOWN:
+    case ENETUNREACH:
+    case EHOSTDOWN:
+    case EHOSTUNREACH:
+#ifdef ENONET // Linux only
+    case ENONET:
+#endif
+    case EOPNOTSUPP:
+        return true;
+    default:
+        return false;
+    }
+}
+
+#endif
+
+#endif
