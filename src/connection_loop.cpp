@@ -7,9 +7,9 @@
 // or the connection fails; both count as a disconnect.
 static void copy_client_bytes(SOCKET client)
 {
-    char byte = 0;
-    while (recv(client, &byte, 1, 0) == 1) {
-        printf("%c", static_cast<unsigned char>(byte));
+    char received = 0;
+    while (recv(client, &received, 1, 0) == 1) {
+        printf("%c", static_cast<unsigned char>(received));
     }
 }
 

@@ -4,10 +4,14 @@
 #ifndef TCPSINK_PLATFORM_H
 #define TCPSINK_PLATFORM_H
 
-#include <stdio.h>
-
 #ifdef _WIN32
 
+// The C runtime's own printf, as a Windows build of tcpsink has always used:
+// it writes each call to an unbuffered stdout at once, where mingw-w64's
+// replacement would write it a character at a time.
+#define __USE_MINGW_ANSI_STDIO 0
+
+#include <stdio.h>
 #include <winsock2.h>
 
 #include <fcntl.h>
@@ -32,6 +36,7 @@ inline bool accept_error_is_transient(int code)
 #else
 
 #include <errno.h>
+#include <stdio.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
