@@ -182,6 +182,7 @@ class Failures(unittest.TestCase):
         return dict(os.environ, LD_PRELOAD=ARGS.preload, TCPSINK_FAULT=fault)
 
     def test_injected_failures(self):
+        self.fault_env("")
         for fault, message, status in [(f"socket:{errno.EMFILE}", b"Could not create socket", 5),
                                        (f"listen:{errno.EADDRINUSE}", b"Error in listening on port", 3),
                                        (f"accept:{errno.EMFILE}", b"Error in accepting connection", 4)]:
@@ -191,6 +192,7 @@ class Failures(unittest.TestCase):
     def test_accept_retried_after_pending_connection_errors(self):
         names = ["ECONNABORTED", "EINTR", "EPROTO", "ENOPROTOOPT", "ENETDOWN", "ENETUNREACH", "EHOSTDOWN",
                  "EHOSTUNREACH", "ENONET", "EOPNOTSUPP"]
+        self.fault_env("")
         for name in names:
             with self.subTest(error=name):
                 port = free_port()
