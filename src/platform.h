@@ -36,8 +36,8 @@ inline bool accept_error_is_transient(int code)
 #else
 
 #include <errno.h>
-#include <stdio.h>
 #include <netinet/in.h>
+#include <stdio.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
