@@ -1,0 +1,157 @@
+#!/usr/bin/env python3
+"""Side-by-side benchmark of tcpsink and the sinks a user would otherwise reach
+for: latency, throughput, peak memory and CPU per MiB, each with stdout on a
+pipe that this script reads. Not a test; prints one Markdown table.
+
+usage: bench.py PATH/TO/tcpsink [--size MiB] [--samples N]
+"""
+import argparse, os, platform, re, select, shutil, socket, statistics, subprocess, sys, tempfile, threading, time
+
+TIMEOUT = 120.0
+TCPSINK_ANNOUNCEMENT = b"connected, reading data\n"
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("0.0.0.0", 0))
+        return s.getsockname()[1]
+
+
+def listening(port):
+    with open("/proc/net/tcp") as table:
+        return any(int(r.split()[1].split(":")[1], 16) == port and r.split()[3] == "0A"
+                   for r in table.readlines()[1:])
+
+
+def peers(tcpsink):
+    """(name, command for a port, bytes it writes before a client's data) for each installed sink."""
+    found = [("tcpsink", lambda p: [tcpsink, str(p)], TCPSINK_ANNOUNCEMENT)]
+    if shutil.which("socat"):
+        found.append(("socat", lambda p: ["socat", "-u", f"TCP-LISTEN:{p},reuseaddr", "STDOUT"], b""))
+    nc_help = subprocess.run(["nc", "-h"], capture_output=True).stderr if shutil.which("nc") else b""
+    if b"OpenBSD" in nc_help:
+        found.append(("nc (OpenBSD)", lambda p: ["nc", "-d", "-l", "-k", str(p)], b""))
+    if shutil.which("ncat"):
+        found.append(("ncat", lambda p: ["ncat", "-l", "-k", "--recv-only", str(p)], b""))
+    names = [name for name, _, _ in found]
+    for wanted in ("socat", "nc (OpenBSD)", "ncat"):
+        if wanted not in names:
+            print(f"skipped {wanted}: not installed", file=sys.stderr)
+    return found
+
+
+def start(command, port):
+    proc = subprocess.Popen(command(port), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    deadline = time.monotonic() + TIMEOUT
+    while not listening(port):
+        if proc.poll() is not None or time.monotonic() > deadline:
+            raise RuntimeError(f"{command(port)} did not listen")
+        time.sleep(0.01)
+    return proc
+
+
+def read_exactly(proc, size):
+    fd, got = proc.stdout.fileno(), 0
+    while got < size:
+        if not select.select([fd], [], [], TIMEOUT)[0]:
+            raise RuntimeError("sink stopped writing")
+        chunk = os.read(fd, min(1 << 20, size - got))
+        if not chunk:
+            raise RuntimeError("sink closed its output")
+        got += len(chunk)
+
+
+def stop(proc):
+    proc.terminate()
+    proc.communicate(timeout=TIMEOUT)
+
+
+def latency(command, prefix, samples):
+    port = free_port()
+    proc = start(command, port)
+    with socket.create_connection(("127.0.0.1", port)) as c:
+        c.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        c.sendall(b"x")
+        read_exactly(proc, len(prefix) + 1)
+        times = []
+        for _ in range(samples):
+            t0 = time.perf_counter_ns()
+            c.send(b"x")
+            read_exactly(proc, 1)
+            times.append((time.perf_counter_ns() - t0) / 1000)
+    stop(proc)
+    times.sort()
+    return statistics.median(times), times[min(len(times) - 1, int(len(times) * 0.99))]
+
+
+def proc_figures(pid):
+    with open(f"/proc/{pid}/status") as status:
+        hwm = int(re.search(r"VmHWM:\s+(\d+)", status.read()).group(1))
+    with open(f"/proc/{pid}/schedstat") as schedstat:  # nanoseconds on a CPU
+        cpu_seconds = int(schedstat.read().split()[0]) / 1e9
+    return hwm, cpu_seconds
+
+
+def throughput(command, prefix, payload):
+    port = free_port()
+    proc = start(command, port)
+    c = socket.create_connection(("127.0.0.1", port))
+    sender = threading.Thread(target=lambda: (c.sendall(payload), c.close()))
+    t0 = time.perf_counter()
+    sender.start()
+    read_exactly(proc, len(prefix) + len(payload))
+    seconds = time.perf_counter() - t0
+    sender.join()
+    hwm_kib, cpu = proc_figures(proc.pid)
+    stop(proc)
+    mib = len(payload) / (1 << 20)
+    return mib / seconds, hwm_kib, cpu / mib
+
+
+def syscalls_per_byte(tcpsink, size):
+    if not shutil.which("strace"):
+        return None
+    port = free_port()
+    with tempfile.NamedTemporaryFile(suffix=".strace") as out:
+        proc = start(lambda p: ["strace", "-c", "-o", out.name, tcpsink, str(p)], port)
+        with socket.create_connection(("127.0.0.1", port)) as c:
+            c.sendall(os.urandom(size))
+        read_exactly(proc, len(TCPSINK_ANNOUNCEMENT) + size)
+        with open(f"/proc/{proc.pid}/task/{proc.pid}/children") as children:
+            os.kill(int(children.read().split()[0]), 15)  # strace ignores it; its child does not
+        proc.communicate(timeout=TIMEOUT)
+        total = re.search(r"\s(\d+)\s+(?:\d+\s+)?total", open(out.name).read())
+    return int(total.group(1)) / size
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("tcpsink")
+    parser.add_argument("--size", type=float, default=4, help="throughput payload in MiB")
+    parser.add_argument("--samples", type=int, default=1000, help="latency samples")
+    args = parser.parse_args()
+    payload = os.urandom(int(args.size * (1 << 20)))
+    rows = []
+    for name, command, prefix in peers(os.path.abspath(args.tcpsink)):
+        median, p99 = latency(command, prefix, args.samples)
+        mibps, hwm_kib, cpu_per_mib = throughput(command, prefix, payload)
+        rows.append((name, median, p99, mibps, hwm_kib, cpu_per_mib))
+
+    print(f"Machine: {platform.node()}, {os.cpu_count()} cores, {platform.platform()}, "
+          f"payload {args.size:g} MiB, {args.samples} latency samples\n")
+    print("| sink | latency median (µs) | latency p99 (µs) | throughput (MiB/s) | peak RSS (KiB) | CPU s per MiB |")
+    print("|---|---:|---:|---:|---:|---:|")
+    for name, median, p99, mibps, hwm, cpu in rows:
+        print(f"| {name} | {median:.1f} | {p99:.1f} | {mibps:.2f} | {hwm} | {cpu:.4f} |")
+    ours = rows[0]
+    print()
+    for name, median, p99, mibps, hwm, cpu in rows[1:]:
+        print(f"- tcpsink / {name}: latency median {ours[1] / median:.2f}x, p99 {ours[2] / p99:.2f}x, "
+              f"throughput {ours[3] / mibps:.3f}x, peak RSS {ours[4] / hwm:.2f}x, CPU per MiB {ours[5] / cpu:.0f}x")
+    per_byte = syscalls_per_byte(os.path.abspath(args.tcpsink), 100_000)
+    print(f"- tcpsink system calls per received byte (strace -c, 100,000 bytes): "
+          + (f"{per_byte:.4f}" if per_byte is not None else "strace not installed"))
+
+
+if __name__ == "__main__":
+    main()
