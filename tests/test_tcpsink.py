@@ -25,8 +25,12 @@ def listening_ports(pid=None):
     """Ports in LISTEN state (of one process, if pid is given), from the kernel's table."""
     inodes = None
     if pid is not None:
-        fds = [os.path.join(f"/proc/{pid}/fd", fd) for fd in os.listdir(f"/proc/{pid}/fd")]
-        inodes = {m.group(1) for m in (re.match(r"socket:\[(\d+)\]", os.readlink(f)) for f in fds) if m}
+        inodes = set()
+        for fd in os.listdir(f"/proc/{pid}/fd"):
+            try:
+                inodes.update(re.findall(r"socket:\[(\d+)\]", os.readlink(f"/proc/{pid}/fd/{fd}")))
+            except FileNotFoundError:
+                pass  # closed while we looked
     with open("/proc/net/tcp") as table:
         rows = [line.split() for line in table.readlines()[1:]]
     return {int(r[1].split(":")[1], 16) for r in rows if r[3] == "0A" and (inodes is None or r[9] in inodes)}
@@ -86,6 +90,7 @@ class Sink:
             self.proc.terminate()
         rest, err = self.proc.communicate(timeout=TIMEOUT)
         self.out += rest
+        sys.stderr.write(err.decode(errors="replace"))  # a sanitizer's report, say
         return self.proc.returncode, err
 
 

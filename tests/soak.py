@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""Soak: holds tcpsink under load and faults and checks that nothing is lost.
+
+usage: soak.py PROGRAM [--clients N] [--bursts N] [--arguments N] [--seed N]
+"""
+import argparse, atexit, os, random, re, signal, socket, subprocess, sys, threading, time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from test_tcpsink import CONNECTED, DISCONNECT, free_port, listening_ports, reset  # noqa: E402
+
+TIMEOUT = 30.0
+CHILDREN = []
+atexit.register(lambda: [child.kill() for child in CHILDREN if child.poll() is None])
+
+
+def start(*args):
+    CHILDREN.append(subprocess.Popen(args, stdout=subprocess.PIPE))
+    return CHILDREN[-1]
+
+
+class Output:
+    """Everything the program writes, collected by a thread so its pipe never fills."""
+
+    def __init__(self, proc):
+        self.data, self.more = bytearray(), threading.Condition()
+        threading.Thread(target=self.collect, args=(proc.stdout,), daemon=True).start()
+
+    def collect(self, pipe):
+        while chunk := os.read(pipe.fileno(), 65536):
+            with self.more:
+                self.data += chunk
+                self.more.notify_all()
+
+    def wait_for(self, size):
+        with self.more:
+            if not self.more.wait_for(lambda: len(self.data) >= size, TIMEOUT):
+                sys.exit(f"FAIL: waited for {size} bytes of output, have {len(self.data)}")
+
+
+def figures(pid):
+    with open(f"/proc/{pid}/status") as status:
+        rss = int(re.search(r"VmRSS:\s+(\d+)", status.read()).group(1))
+    return len(os.listdir(f"/proc/{pid}/fd")), rss
+
+
+def soak_clients(program, rng, clients, bursts):
+    port = free_port()
+    proc = start(program, str(port))
+    out, expected, resets = Output(proc), bytearray(), 0
+    while port not in listening_ports(proc.pid):
+        time.sleep(0.01)
+
+    def connect(payload):
+        c = socket.create_connection(("127.0.0.1", port), timeout=TIMEOUT)
+        c.sendall(payload)
+        return c
+
+    def measure():  # always with one client connected and shown, so the counts compare
+        nonlocal expected
+        c = connect(b"measure")
+        expected += CONNECTED + b"measure"
+        out.wait_for(len(expected))
+        result = figures(proc.pid)
+        c.close()
+        expected += DISCONNECT
+        return result
+
+    for i in range(1, clients + 1):
+        payload = b"" if i % 100 == 0 else rng.randbytes(rng.randint(1, 64))
+        c = connect(payload)
+        expected += CONNECTED + payload
+        if i % 10 == 0 and payload:
+            out.wait_for(len(expected))  # shown, so the reset cannot discard it
+            reset(c)
+            resets += 1
+        else:
+            c.close()
+        expected += DISCONNECT
+        out.wait_for(len(expected))
+        if i == min(10, clients):
+            before = measure()
+    for b in range(bursts):
+        held = connect(b"held %d" % b)
+        queued = [rng.randbytes(rng.randint(1, 64)) for _ in range(5)]
+        for payload in queued:
+            connect(payload).close()
+        expected += CONNECTED + b"held %d" % b
+        out.wait_for(len(expected))
+        held.close()
+        expected += DISCONNECT + b"".join(CONNECTED + p + DISCONNECT for p in queued)
+        out.wait_for(len(expected))
+    after = measure()
+    out.wait_for(len(expected))
+    proc.send_signal(signal.SIGTERM)
+    proc.wait(TIMEOUT)
+    if out.data != expected:
+        at = next(i for i, (a, b) in enumerate(zip(out.data + b"\0", expected + b"\1")) if a != b)
+        sys.exit(f"FAIL: output differs from the prediction at byte {at} of {len(expected)}")
+    print(f"clients served: {clients + 6 * bursts} ({clients} sequential, {bursts} bursts of 5 queued behind 1)")
+    print(f"bytes checked: {len(expected)}; resets survived: {resets}")
+    print(f"descriptors before/after: {before[0]}/{after[0]}; resident KiB before/after: {before[1]}/{after[1]}")
+    if after[0] != before[0] or after[1] > before[1] + 64:
+        sys.exit("FAIL: descriptors or memory grew")
+
+
+def reference_port(argument):
+    """The conversion rule: white space, sign, digits; the numeric value modulo 65536."""
+    sign, digits = re.match(r"[ \t\n\v\f\r]*([+-]?)([0-9]*)", argument).groups()
+    value = int(digits or "0")
+    return (-value if sign == "-" else value) % 65536
+
+
+def random_argument(rng):
+    return ("".join(rng.choice(" \t\n\v\f\r") for _ in range(rng.randint(0, 3))) + rng.choice(["", "", "+", "-"])
+            + "".join(rng.choice("0123456789") for _ in range(rng.randint(0, 30)))
+            + rng.choice(["", "", "abc", " 7", "x9", ":80", "-", "."]))
+
+
+def ports_in_use():
+    with open("/proc/net/tcp") as table:
+        return {int(row.split()[1].split(":")[1], 16) for row in table.readlines()[1:]}
+
+
+def soak_arguments(program, rng, count):
+    taken = 0
+    for argument in [""] + [random_argument(rng) for _ in range(count - 1)]:
+        port, in_use = reference_port(argument), ports_in_use()
+        proc = start(program, argument)
+        deadline = time.monotonic() + TIMEOUT
+        while not listening_ports(proc.pid) and proc.poll() is None and time.monotonic() < deadline:
+            time.sleep(0.005)
+        bound = listening_ports(proc.pid) if proc.poll() is None else set()
+        proc.terminate()
+        output = proc.communicate(timeout=TIMEOUT)[0]
+        if bound and (port == 0 or bound == {port}):
+            continue
+        in_use |= ports_in_use()  # the reference port was in use: bind must refuse it
+        if proc.returncode == 2 and output.startswith(b"Could not bind socket to port: ") and port in in_use:
+            taken += 1
+            continue
+        sys.exit(f"FAIL: argument {argument!r}: expected port {port}, listened on {bound}, "
+                 f"status {proc.returncode}, output {output!r}")
+    print(f"argument strings tried: {count}; reference port taken (bind refused): {taken}")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("program")
+    parser.add_argument("--clients", type=int, default=10_000)
+    parser.add_argument("--bursts", type=int, default=100)
+    parser.add_argument("--arguments", type=int, default=300)
+    parser.add_argument("--seed", type=int, default=1)
+    args = parser.parse_args()
+    rng = random.Random(args.seed)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAIL: stopped"))  # so children are ended too
+    soak_clients(args.program, rng, args.clients, args.bursts)
+    soak_arguments(args.program, rng, args.arguments)
+    print("soak passed")
+
+
+if __name__ == "__main__":
+    main()
