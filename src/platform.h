@@ -6,9 +6,8 @@
 
 #ifdef _WIN32
 
-// The C runtime's own printf, as a Windows build of tcpsink has always used:
-// it writes each call to an unbuffered stdout at once, where mingw-w64's
-// replacement would write it a character at a time.
+// The C runtime's own printf: it writes each call to an unbuffered stdout in
+// one piece, where mingw-w64's replacement writes a character at a time.
 #define __USE_MINGW_ANSI_STDIO 0
 
 #include <stdio.h>
@@ -19,7 +18,8 @@
 
 // Binary mode: text mode would turn each received line feed into CR LF.
 // Unbuffered: a redirected stdout shows every byte at once and a stopped
-// process loses nothing.
+// process loses nothing. Neither call fails on an open stdout, and without
+// one there is nothing to show.
 inline void prepare_stdout()
 {
     (void)_setmode(_fileno(stdout), _O_BINARY);
@@ -72,7 +72,7 @@ inline int closesocket(SOCKET s)
 }
 
 // Unbuffered: a pipe or file shows every byte at once, and a stopped process
-// loses nothing held back in a buffer.
+// loses nothing held back in a buffer. setvbuf cannot fail this early.
 inline void prepare_stdout()
 {
     (void)setvbuf(stdout, nullptr, _IONBF, 0);
