@@ -7,20 +7,11 @@ usage: bench.py PATH/TO/tcpsink [--size MiB] [--samples N]
 """
 import argparse, os, platform, re, select, shutil, socket, statistics, subprocess, sys, tempfile, threading, time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
+from test_tcpsink import free_port, stop_traced, wait_listening  # noqa: E402
+
 TIMEOUT = 120.0
 TCPSINK_ANNOUNCEMENT = b"connected, reading data\n"
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("0.0.0.0", 0))
-        return s.getsockname()[1]
-
-
-def listening(port):
-    with open("/proc/net/tcp") as table:
-        return any(int(r.split()[1].split(":")[1], 16) == port and r.split()[3] == "0A"
-                   for r in table.readlines()[1:])
 
 
 def peers(tcpsink):
@@ -42,11 +33,8 @@ def peers(tcpsink):
 
 def start(command, port):
     proc = subprocess.Popen(command(port), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    deadline = time.monotonic() + TIMEOUT
-    while not listening(port):
-        if proc.poll() is not None or time.monotonic() > deadline:
-            raise RuntimeError(f"{command(port)} did not listen")
-        time.sleep(0.01)
+    if not wait_listening(proc, port):
+        raise RuntimeError(f"{command(port)} did not listen")
     return proc
 
 
@@ -117,8 +105,7 @@ def syscalls_per_byte(tcpsink, size):
         with socket.create_connection(("127.0.0.1", port)) as c:
             c.sendall(os.urandom(size))
         read_exactly(proc, len(TCPSINK_ANNOUNCEMENT) + size)
-        with open(f"/proc/{proc.pid}/task/{proc.pid}/children") as children:
-            os.kill(int(children.read().split()[0]), 15)  # strace ignores it; its child does not
+        stop_traced(proc)
         proc.communicate(timeout=TIMEOUT)
         total = re.search(r"\s(\d+)\s+(?:\d+\s+)?total", open(out.name).read())
     return int(total.group(1)) / size

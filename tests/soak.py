@@ -3,10 +3,10 @@
 
 usage: soak.py PROGRAM [--clients N] [--bursts N] [--arguments N] [--seed N]
 """
-import argparse, atexit, os, random, re, signal, socket, subprocess, sys, threading, time
+import argparse, atexit, os, random, re, signal, socket, subprocess, sys, threading
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_tcpsink import CONNECTED, DISCONNECT, free_port, listening_ports, reset  # noqa: E402
+from test_tcpsink import CONNECTED, DISCONNECT, free_port, reset, wait_listening  # noqa: E402
 
 TIMEOUT = 30.0
 CHILDREN = []
@@ -47,8 +47,8 @@ def soak_clients(program, rng, clients, bursts):
     port = free_port()
     proc = start(program, str(port))
     out, expected, resets = Output(proc), bytearray(), 0
-    while port not in listening_ports(proc.pid):
-        time.sleep(0.01)
+    if not wait_listening(proc, port):
+        sys.exit(f"FAIL: not listening on {port}")
 
     def connect(payload):
         c = socket.create_connection(("127.0.0.1", port), timeout=TIMEOUT)
@@ -126,10 +126,7 @@ def soak_arguments(program, rng, count):
     for argument in [""] + [random_argument(rng) for _ in range(count - 1)]:
         port, in_use = reference_port(argument), ports_in_use()
         proc = start(program, argument)
-        deadline = time.monotonic() + TIMEOUT
-        while not listening_ports(proc.pid) and proc.poll() is None and time.monotonic() < deadline:
-            time.sleep(0.005)
-        bound = listening_ports(proc.pid) if proc.poll() is None else set()
+        bound = wait_listening(proc)
         proc.terminate()
         output = proc.communicate(timeout=TIMEOUT)[0]
         if bound and (port == 0 or bound == {port}):

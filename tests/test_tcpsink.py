@@ -36,6 +36,24 @@ def listening_ports(pid=None):
     return {int(r[1].split(":")[1], 16) for r in rows if r[3] == "0A" and (inodes is None or r[9] in inodes)}
 
 
+def wait_listening(proc, port=None):
+    """The ports proc listens on once it listens, or nothing if it ends or TIMEOUT passes first.
+    With port given, any process's socket counts: under Wine or strace it is not proc's own."""
+    deadline = time.monotonic() + TIMEOUT
+    while proc.poll() is None and time.monotonic() < deadline:
+        ports = listening_ports() & {port} if port is not None else listening_ports(proc.pid)
+        if ports:
+            return ports
+        time.sleep(0.01)
+    return set()
+
+
+def stop_traced(tracer):
+    """Stops the program that strace runs; strace itself ignores SIGTERM."""
+    with open(f"/proc/{tracer.pid}/task/{tracer.pid}/children") as children:
+        os.kill(int(children.read().split()[0]), signal.SIGTERM)
+
+
 def run(*args, env=None):
     r = subprocess.run(ARGS.emulator + [ARGS.program, *args], capture_output=True, env=env, timeout=TIMEOUT)
     return r.stdout, r.stderr, r.returncode
@@ -61,15 +79,9 @@ class Sink:
         self.proc = subprocess.Popen(prefix + [ARGS.program, arg], stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, env=env)
         test.addCleanup(self.stop)
-        if port is not None:
-            self.wait_listening(port)
+        if port is not None and not wait_listening(self.proc, port):
+            test.fail(f"not listening on {port}: status {self.proc.poll()}")
 
-    def wait_listening(self, port):
-        deadline = time.monotonic() + TIMEOUT
-        while port not in listening_ports():
-            if self.proc.poll() is not None or time.monotonic() > deadline:
-                self.test.fail(f"not listening on {port}: {self.proc.poll()} {self.out!r}")
-            time.sleep(0.02)
 
     def read(self, size, timeout):
         deadline = time.monotonic() + timeout
@@ -119,10 +131,7 @@ class CommandLine(unittest.TestCase):
         if windows():
             self.skipTest("the listening socket is held by the emulator, not by this process")
         sink = Sink(self, "http")
-        deadline = time.monotonic() + TIMEOUT
-        while not listening_ports(sink.proc.pid) and time.monotonic() < deadline:
-            time.sleep(0.02)
-        (port,) = listening_ports(sink.proc.pid)
+        (port,) = wait_listening(sink.proc)
         client(port, b"any")
         sink.expect(CONNECTED + b"any" + DISCONNECT)
 
@@ -215,8 +224,7 @@ class SystemCalls(unittest.TestCase):
         sink = Sink(self, str(port), port, prefix=["strace", "-qq", "-o", trace])
         client(port, b"abc")
         sink.expect(CONNECTED + b"abc" + DISCONNECT)
-        with open(f"/proc/{sink.proc.pid}/task/{sink.proc.pid}/children") as children:
-            os.kill(int(children.read().split()[0]), signal.SIGTERM)  # strace itself ignores it
+        stop_traced(sink.proc)
         sink.stop()
         with open(trace) as lines:
             calls = [m.group(1) for m in map(re.compile(r"(\w+)\(").match, lines) if m]
