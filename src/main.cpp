@@ -3,7 +3,6 @@
 #include "listener.h"
 
 #include <stdio.h>
-#include <wchar.h>
 
 // The fixed messages, one for each ending; the start-up and bind failures
 // add an error code and are composed where they happen.
@@ -65,7 +64,7 @@ int main(int argc, char *argv[])
     WSADATA wsa_data;
     const int startup_error = WSAStartup(MAKEWORD(2, 2), &wsa_data);
     if (startup_error != 0) {
-        wprintf(L"WSAStartup failed with error: %ld\n", static_cast<long>(startup_error));
+        print_startup_failure(static_cast<long>(startup_error));
         return STATUS_STARTUP_FAILED;
     }
 
@@ -74,11 +73,7 @@ int main(int argc, char *argv[])
         return end_with(STATUS_SOCKET_FAILED);
     }
 
-    // A restarted tcpsink can take its port back at once; if this fails, bind
-    // still says whether the port can be had.
-    const int reuse = 1;
-    (void)setsockopt(listening, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char *>(&reuse),
-                     sizeof reuse);
+    allow_address_reuse(listening);
 
     sockaddr_in address = {};
     address.sin_family = AF_INET;

@@ -6,8 +6,10 @@
 
 #ifdef _WIN32
 
-// The C runtime's own printf: it writes each call to an unbuffered stdout in
-// one piece, where mingw-w64's replacement writes a character at a time.
+// The C runtime's own printf, not mingw-w64's replacement. To an unbuffered
+// stdout, Windows' msvcrt writes one character per _write call, as the
+// replacement does; Wine's msvcrt writes each call in one piece. Either way
+// every byte has reached stdout when printf returns.
 #define __USE_MINGW_ANSI_STDIO 0
 
 #include <stdio.h>
@@ -26,6 +28,21 @@ inline void prepare_stdout()
     (void)setvbuf(stdout, nullptr, _IONBF, 0);
 }
 
+// In binary mode msvcrt writes wprintf's wide text as raw UTF-16 (Windows and
+// Wine alike). The text is ASCII, so narrow printf writes the very bytes that
+// the wide text stands for.
+inline void print_startup_failure(long code)
+{
+    (void)printf("WSAStartup failed with error: %ld\n", code);
+}
+
+// Windows rebinds a port over its old connections without the option, and with
+// it a second socket may bind a port that a listener holds, sharing it. Left
+// unset, a second tcpsink on the same port fails its bind as it should.
+inline void allow_address_reuse(SOCKET)
+{
+}
+
 // accept failures caused by the one pending connection, not by the listener:
 // the peer reset it before it was accepted, or the call was interrupted.
 inline bool accept_error_is_transient(int code)
@@ -40,6 +57,7 @@ inline bool accept_error_is_transient(int code)
 #include <stdio.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <wchar.h>
 
 typedef int SOCKET;
 constexpr SOCKET INVALID_SOCKET = -1;
@@ -76,6 +94,23 @@ inline int closesocket(SOCKET s)
 inline void prepare_stdout()
 {
     (void)setvbuf(stdout, nullptr, _IONBF, 0);
+}
+
+// Never called here, as start-up cannot fail; wide output gives the same bytes
+// as narrow for this ASCII text.
+inline void print_startup_failure(long code)
+{
+    (void)wprintf(L"WSAStartup failed with error: %ld\n", code);
+}
+
+// POSIX keeps a port from a new bind while its old connections linger in
+// TIME_WAIT; the option lets a restarted tcpsink take it back at once, and
+// still refuses a port that a listener holds. If it cannot be set, bind still
+// says whether the port can be had.
+inline void allow_address_reuse(SOCKET listening)
+{
+    const int reuse = 1;
+    (void)setsockopt(listening, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
 }
 
 // accept failures caused by the one pending connection, not by the listener:
