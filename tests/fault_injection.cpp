@@ -1,30 +1,20 @@
 // Test-only shared object, loaded with LD_PRELOAD: makes socket, listen or
-// accept fail the way a real system will not on demand.
-// TCPSINK_FAULT="call:errno" fails every such call; "call:errno:N" the first N.
+// accept fail the way a real system will not on demand (see fault_rule.h).
+#include "fault_rule.h"
+
 #include <dlfcn.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
 struct sockaddr;
 
 static bool inject(const char *call)
 {
-    const char *fault = std::getenv("TCPSINK_FAULT");
-    const size_t length = std::strlen(call);
-    if (fault == nullptr || std::strncmp(fault, call, length) != 0 || fault[length] != ':') {
+    const int code = injected_fault(call);
+    if (code == 0) {
         return false;
     }
-    char *end = nullptr;
-    const long code = std::strtol(fault + length + 1, &end, 10);
-    const long times = *end == ':' ? std::strtol(end + 1, nullptr, 10) : 0;
-    static long injected = 0;
-    if (times != 0 && injected >= times) {
-        return false;
-    }
-    ++injected;
-    errno = static_cast<int>(code);
+    errno = code;
     return true;
 }
 

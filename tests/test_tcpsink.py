@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Black-box tests: run tcpsink as a child process, talk to it over 127.0.0.1.
 
-usage: test_tcpsink.py PROGRAM [--emulator CMD] [--preload SO] [unittest args]
+usage: test_tcpsink.py PROGRAM [--emulator CMD] [--injector SO_OR_DLL] [unittest args]
 """
 import argparse, errno, os, re, select, shutil, signal, socket, struct, subprocess, sys, time, unittest
 
@@ -54,8 +54,35 @@ def stop_traced(tracer):
         os.kill(int(children.read().split()[0]), signal.SIGTERM)
 
 
-def run(*args, env=None):
-    r = subprocess.run(ARGS.emulator + [ARGS.program, *args], capture_output=True, env=env, timeout=TIMEOUT)
+def injected(fault="", trace=None):
+    """Keyword arguments for run or Sink that put the fault injector under the program:
+    LD_PRELOAD natively, the Windows Sockets stand-in (which also writes the trace) on Windows."""
+    if not ARGS.injector:
+        raise unittest.SkipTest("no fault injector for this build")
+    env = dict(os.environ, TCPSINK_FAULT=fault, TCPSINK_TRACE=trace or "")
+    if not windows():
+        return {"env": dict(env, LD_PRELOAD=ARGS.injector)}
+    return {"env": env, "program": standin_copy()}
+
+
+def standin_copy():
+    """A copy of tcpsink.exe that imports the stand-in beside it in place of WS2_32.dll."""
+    folder = os.path.join(ARGS.workdir, "standin")
+    os.makedirs(folder, exist_ok=True)
+    shutil.copy(ARGS.injector, folder)
+    with open(ARGS.program, "rb") as exe:
+        image, count = re.subn(rb"(?i)ws2_32\.dll", os.path.basename(ARGS.injector).encode(), exe.read())
+    assert count == 1 and len(os.path.basename(ARGS.injector)) == len("ws2_32.dll"), "import not renamed"
+    copy = os.path.join(folder, "tcpsink.exe")
+    with open(copy + ".new", "wb") as out:
+        out.write(image)
+    os.replace(copy + ".new", copy)  # groups may run at once
+    return copy
+
+
+def run(*args, env=None, program=None):
+    r = subprocess.run(ARGS.emulator + [program or ARGS.program, *args], capture_output=True, env=env,
+                       timeout=TIMEOUT)
     return r.stdout, r.stderr, r.returncode
 
 
@@ -73,10 +100,10 @@ def reset(c):
 
 
 class Sink:
-    def __init__(self, test, arg, port=None, env=None, prefix=None):
-        self.test, self.out = test, b""
+    def __init__(self, test, arg, port=None, env=None, prefix=None, program=None):
+        self.test, self.out, self.port = test, b"", port
         prefix = ARGS.emulator if prefix is None else prefix
-        self.proc = subprocess.Popen(prefix + [ARGS.program, arg], stdout=subprocess.PIPE,
+        self.proc = subprocess.Popen(prefix + [program or ARGS.program, arg], stdout=subprocess.PIPE,
                                      stderr=subprocess.PIPE, env=env)
         test.addCleanup(self.stop)
         if port is not None and not wait_listening(self.proc, port):
@@ -102,6 +129,8 @@ class Sink:
             self.proc.terminate()
         rest, err = self.proc.communicate(timeout=TIMEOUT)
         self.out += rest
+        while windows() and self.port in listening_ports():
+            time.sleep(0.001)  # Wine's server closes the socket a moment after the process ends
         sys.stderr.write(err.decode(errors="replace"))  # a sanitizer's report, say
         return self.proc.returncode, err
 
@@ -180,40 +209,52 @@ class Clients(unittest.TestCase):
             self.assertEqual(status, -signal.SIGTERM)
 
 
-class Failures(unittest.TestCase):
-    def test_refused_bind(self):
-        with socket.socket() as holder:
-            holder.bind(("0.0.0.0", 0))
-            holder.listen()
-            out, err, status = run(str(holder.getsockname()[1]))
-        codes = (10048, 10013) if windows() else (errno.EADDRINUSE,)
-        self.assertIn(out, [b"Could not bind socket to port: %d\n" % code for code in codes])
-        self.assertEqual((err, status), (b"", 2))
+def traced_calls(path):
+    """(call, arguments, result or None if unfinished) for each line of the stand-in's trace."""
+    with open(path) as trace:
+        return [re.fullmatch(r"(\w+)\((.*)\)(?: = (.+))?", line.rstrip("\n")).groups() for line in trace]
 
-    def fault_env(self, fault):
-        if not ARGS.preload:
-            self.skipTest("fault injection needs LD_PRELOAD, which this build does not have")
-        return dict(os.environ, LD_PRELOAD=ARGS.preload, TCPSINK_FAULT=fault)
+
+class Failures(unittest.TestCase):
+    def test_second_instance_refused_and_restart_takes_port_back(self):
+        port = free_port()
+        first = Sink(self, str(port), port)
+        code = 10048 if windows() else errno.EADDRINUSE  # Wine: 10013 if address reuse was asked for
+        self.assertEqual(run(str(port)), (b"Could not bind socket to port: %d\n" % code, b"", 2))
+        c = client(port, b"held", close=False)
+        first.expect(CONNECTED + b"held")
+        first.stop()
+        c.close()  # tcpsink's side of it lingers in TIME_WAIT
+        restarted = Sink(self, str(port), port)
+        client(port, b"back")
+        restarted.expect(CONNECTED + b"back" + DISCONNECT)
 
     def test_injected_failures(self):
-        self.fault_env("")
-        for fault, message, status in [(f"socket:{errno.EMFILE}", b"Could not create socket", 5),
-                                       (f"listen:{errno.EADDRINUSE}", b"Error in listening on port", 3),
-                                       (f"accept:{errno.EMFILE}", b"Error in accepting connection", 4)]:
-            with self.subTest(fault=fault):
-                self.assertEqual(run("0", env=self.fault_env(fault)), (message, b"", status))
+        injected()
+        codes = ({"WSAStartup": 10091, "socket": 10024, "listen": 10048, "accept": 10024} if windows() else
+                 {"socket": errno.EMFILE, "listen": errno.EADDRINUSE, "accept": errno.EMFILE})
+        endings = {"WSAStartup": (b"WSAStartup failed with error: 10091\n", 1), "socket": (b"Could not create socket", 5),
+                   "listen": (b"Error in listening on port", 3), "accept": (b"Error in accepting connection", 4)}
+        for call, code in codes.items():
+            with self.subTest(call=call):
+                out, err, status = run("0", **injected(f"{call}:{code}"))
+                self.assertEqual((out, err, status), (endings[call][0], b"", endings[call][1]))
 
     def test_accept_retried_after_pending_connection_errors(self):
         names = ["ECONNABORTED", "EINTR", "EPROTO", "ENOPROTOOPT", "ENETDOWN", "ENETUNREACH", "EHOSTDOWN",
                  "EHOSTUNREACH", "ENONET", "EOPNOTSUPP"]
-        self.fault_env("")
-        for name in names:
+        codes = {"WSAECONNRESET": 10054, "WSAEINTR": 10004} if windows() else {n: getattr(errno, n) for n in names}
+        injected()
+        for name, code in codes.items():
             with self.subTest(error=name):
-                port = free_port()
-                sink = Sink(self, str(port), port, env=self.fault_env(f"accept:{getattr(errno, name)}:1"))
+                port, trace = free_port(), os.path.join(ARGS.workdir, "retry.trace")
+                sink = Sink(self, str(port), port, **injected(f"accept:{code}:1", trace))
                 client(port, b"served")
                 sink.expect(CONNECTED + b"served" + DISCONNECT)
                 sink.stop()
+                if windows():
+                    calls = [call for call, _, _ in traced_calls(trace) if call in ("listen", "accept")]
+                    self.assertEqual(calls[:4], ["listen", "accept", "listen", "accept"])
 
 
 class SystemCalls(unittest.TestCase):
@@ -233,12 +274,32 @@ class SystemCalls(unittest.TestCase):
         self.assertEqual(calls, ["listen", "accept", "write"] + per_byte * 3 +
                          ["recvfrom", "write", "close", "listen", "accept"])
 
+    def test_windows_sockets_calls(self):
+        if not windows():
+            self.skipTest("Windows only; the native build's calls are checked with strace")
+        port, trace = free_port(), os.path.join(ARGS.workdir, "calls.trace")
+        sink = Sink(self, str(port), port, **injected(trace=trace))
+        client(port, b"abc")
+        sink.expect(CONNECTED + b"abc" + DISCONNECT)
+        deadline = time.monotonic() + TIMEOUT
+        while traced_calls(trace)[-1][0] != "accept" and time.monotonic() < deadline:
+            time.sleep(0.01)  # the next listen and accept follow the disconnect text
+        sink.stop()
+        calls = traced_calls(trace)
+        s, c = calls[1][2], calls[5][2]
+        accept = ("accept", f"{s}, 0, 0")
+        self.assertEqual(calls, [("WSAStartup", "0x0202", "0"), ("socket", "2, 1, 0", s),
+                                 ("htons", str(port), str(socket.htons(port))), ("bind", f"{s}, 2:{port}:0, 16", "0"),
+                                 ("listen", f"{s}, 5", "0"), accept + (c,)] + [("recv", f"{c}, 1, 0", "1")] * 3 +
+                         [("recv", f"{c}, 1, 0", "0"), ("closesocket", c, "0"), ("listen", f"{s}, 5", "0"),
+                          accept + (None,)])
+
 
 if __name__ == "__main__":
     parser = argparse.ArgumentParser()
     parser.add_argument("program")
     parser.add_argument("--emulator", default="", help="command that runs the program, e.g. wine")
-    parser.add_argument("--preload", default="", help="fault-injection shared object")
+    parser.add_argument("--injector", default="", help="fault injector: LD_PRELOAD object or Windows Sockets stand-in")
     parser.add_argument("--workdir", default=os.getcwd())
     ARGS, rest = parser.parse_known_args()
     ARGS.emulator = ARGS.emulator.split()
