@@ -3,18 +3,52 @@
 
 #include <stdio.h>
 
-// Copies the client's bytes, one recv and one write each, until it closes
-// or the connection fails; both count as a disconnect.
-static void copy_client_bytes(SOCKET client)
+// printf's count and the stream's error flag together tell a failed write:
+// some C runtimes (Wine's) return 0 and only set the flag.
+static bool written(int count, int length)
+{
+    return count == length && ferror(stdout) == 0;
+}
+
+// Each piece of output is one printf, made again while stdout is only full;
+// false once stdout cannot take it.
+static bool show_text(const char *text, int length)
+{
+    while (!written(printf("%s", text), length)) {
+        if (!stdout_takes_more_later()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+static bool show_byte(unsigned char value)
+{
+    while (!written(printf("%c", value), 1)) {
+        if (!stdout_takes_more_later()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Copies the client's bytes, one recv and one write each, until it closes or
+// the connection fails (both count as a disconnect); false if stdout fails.
+static bool copy_client_bytes(SOCKET client)
 {
     char received = 0;
     while (recv(client, &received, 1, 0) == 1) {
-        printf("%c", static_cast<unsigned char>(received));
+        if (!show_byte(static_cast<unsigned char>(received))) {
+            return false;
+        }
     }
+    return true;
 }
 
 exit_status serve_clients(SOCKET listening)
 {
+    static const char connected[] = "connected, reading data\n";
+    static const char disconnect[] = "\n\nDisconnect\n\n";
     for (;;) {
         if (listen(listening, 5) < 0) {
             return STATUS_LISTEN_FAILED;
@@ -26,9 +60,11 @@ exit_status serve_clients(SOCKET listening)
             }
             return STATUS_ACCEPT_FAILED;
         }
-        printf("connected, reading data\n");
-        copy_client_bytes(client);
-        printf("\n\nDisconnect\n\n");
+        // On a failed write the client is left to the end of the process.
+        if (!show_text(connected, sizeof connected - 1) || !copy_client_bytes(client) ||
+            !show_text(disconnect, sizeof disconnect - 1)) {
+            return STATUS_OUTPUT_FAILED;
+        }
         (void)closesocket(client);
     }
 }

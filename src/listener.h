@@ -13,10 +13,12 @@ enum exit_status {
     STATUS_LISTEN_FAILED = 3,
     STATUS_ACCEPT_FAILED = 4,
     STATUS_SOCKET_FAILED = 5,
+    STATUS_OUTPUT_FAILED = 6,
 };
 
-// Serves one client after another until listen or accept fails; returns
-// STATUS_LISTEN_FAILED or STATUS_ACCEPT_FAILED, having written nothing.
+// Serves one client after another until listen, accept or a write to stdout
+// fails; returns STATUS_LISTEN_FAILED, STATUS_ACCEPT_FAILED or
+// STATUS_OUTPUT_FAILED, having written no message for it.
 exit_status serve_clients(SOCKET listening);
 
 #endif

@@ -17,6 +17,8 @@ static const char *message_for(exit_status status)
         return "Error in accepting connection";
     case STATUS_SOCKET_FAILED:
         return "Could not create socket";
+    case STATUS_OUTPUT_FAILED:
+        return "Could not write to standard output\n";
     case STATUS_STARTUP_FAILED:
     case STATUS_BIND_FAILED:
         break;
@@ -24,9 +26,12 @@ static const char *message_for(exit_status status)
     return "";
 }
 
+// The status tells how tcpsink ended even if its message cannot be written,
+// so the message's own result is not looked at. stdout cannot carry the
+// message that it failed.
 static int end_with(exit_status status)
 {
-    printf("%s", message_for(status));
+    (void)fprintf(status == STATUS_OUTPUT_FAILED ? stderr : stdout, "%s", message_for(status));
     return status;
 }
 
@@ -55,7 +60,9 @@ static unsigned short port_from_argument(const char *text)
 
 int main(int argc, char *argv[])
 {
-    prepare_stdout();
+    if (!prepare_standard_streams()) {
+        return end_with(STATUS_OUTPUT_FAILED);
+    }
     if (argc != 2) {
         return end_with(STATUS_USAGE);
     }
@@ -84,7 +91,7 @@ int main(int argc, char *argv[])
         (void)closesocket(listening);
         char text[64];
         (void)snprintf(text, sizeof text, "Could not bind socket to port: %d", bind_error);
-        printf("%s\n", text);
+        (void)printf("%s\n", text); // unchecked, as in end_with
         return STATUS_BIND_FAILED;
     }
 

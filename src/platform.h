@@ -18,14 +18,25 @@
 #include <fcntl.h>
 #include <io.h>
 
-// Binary mode: text mode would turn each received line feed into CR LF.
-// Unbuffered: a redirected stdout shows every byte at once and a stopped
-// process loses nothing. Neither call fails on an open stdout, and without
-// one there is nothing to show.
-inline void prepare_stdout()
+// Binary mode: text mode would turn each received line feed into CR LF, and
+// the one line on stderr would end in CR LF too. Unbuffered: a redirected
+// stdout shows every byte at once and a stopped process loses nothing.
+// Sockets are handles here, never standard descriptors, so nothing else needs
+// care. Neither call fails on an open stream; on a missing stdout the first
+// write fails, and that ends tcpsink.
+inline bool prepare_standard_streams()
 {
     (void)_setmode(_fileno(stdout), _O_BINARY);
+    (void)_setmode(_fileno(stderr), _O_BINARY);
     (void)setvbuf(stdout, nullptr, _IONBF, 0);
+    return true;
+}
+
+// After a failed write: whether stdout was only full for now. The C runtime's
+// pipes and files always block, so any failure is final.
+inline bool stdout_takes_more_later()
+{
+    return false;
 }
 
 // In binary mode msvcrt writes wprintf's wide text as raw UTF-16 (Windows and
@@ -53,7 +64,9 @@ inline bool accept_error_is_transient(int code)
 #else
 
 #include <errno.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <stdio.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -89,11 +102,52 @@ inline int closesocket(SOCKET s)
     return close(s);
 }
 
+// A closed standard descriptor would be the next one open() or socket()
+// hands out: the listening or a client socket would become stdout, and the
+// client's bytes would go back to the network. A closed stdin or stderr is
+// given the null device; a closed stdout means nothing could ever be shown.
 // Unbuffered: a pipe or file shows every byte at once, and a stopped process
 // loses nothing held back in a buffer. setvbuf cannot fail this early.
-inline void prepare_stdout()
+inline bool prepare_standard_streams()
 {
+    if (fcntl(STDOUT_FILENO, F_GETFD) < 0) {
+        return false;
+    }
+    // With stdout open, open() takes the lowest closed descriptor: 0, then 2.
+    const int others[] = {STDIN_FILENO, STDERR_FILENO};
+    for (const int fd : others) {
+        if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDWR) != fd) {
+            return false;
+        }
+    }
     (void)setvbuf(stdout, nullptr, _IONBF, 0);
+    return true;
+}
+
+// After a failed write: whether stdout was only full for now. A non-blocking
+// stdout, inherited from the parent, answers a full pipe with EAGAIN; then
+// wait until it takes more, so the write can be made again. The messages are
+// shorter than PIPE_BUF, which a pipe writes whole or not at all, so nothing
+// is doubled. Any other failure is final.
+inline bool stdout_takes_more_later()
+{
+    switch (errno) {
+    case EAGAIN:
+#if EWOULDBLOCK != EAGAIN // one code on Linux, two on some systems
+    case EWOULDBLOCK:
+#endif
+        break;
+    default:
+        return false;
+    }
+    clearerr(stdout);
+    pollfd out = {STDOUT_FILENO, POLLOUT, 0};
+    while (poll(&out, 1, -1) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true; // on POLLERR or POLLHUP the next write fails for good
 }
 
 // Never called here, as start-up cannot fail; wide output gives the same bytes
