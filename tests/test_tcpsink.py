@@ -3,7 +3,8 @@
 
 usage: test_tcpsink.py PROGRAM [--emulator CMD] [--injector SO_OR_DLL] [unittest args]
 """
-import argparse, errno, os, re, select, shutil, signal, socket, struct, subprocess, sys, time, unittest
+import argparse, errno, fcntl, os, re, select, shutil, signal, socket, struct, subprocess, sys, threading, time
+import unittest
 
 ARGS = None
 CONNECTED, DISCONNECT = b"connected, reading data\n", b"\n\nDisconnect\n\n"
@@ -80,9 +81,9 @@ def standin_copy():
     return copy
 
 
-def run(*args, env=None, program=None):
-    r = subprocess.run(ARGS.emulator + [program or ARGS.program, *args], capture_output=True, env=env,
-                       timeout=TIMEOUT)
+def run(*args, program=None, **popen):
+    r = subprocess.run(ARGS.emulator + [program or ARGS.program, *args], capture_output=True, timeout=TIMEOUT,
+                       **popen)
     return r.stdout, r.stderr, r.returncode
 
 
@@ -94,29 +95,43 @@ def client(port, data=b"", close=True):
     return c
 
 
+def sent_back(c):
+    """What tcpsink sent a client before the connection ended: must be nothing. Closing
+    with the client's bytes unread may reset the connection instead of closing it."""
+    try:
+        return c.recv(1)
+    except ConnectionResetError:
+        return b""
+    finally:
+        c.close()
+
+
 def reset(c):
     c.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
     c.close()
 
 
 class Sink:
-    def __init__(self, test, arg, port=None, env=None, prefix=None, program=None):
+    """tcpsink as a child; its output is read from a pipe, by default its own stdout pipe."""
+
+    def __init__(self, test, arg, port=None, prefix=None, program=None, reader=None, **popen):
         self.test, self.out, self.port = test, b"", port
         prefix = ARGS.emulator if prefix is None else prefix
-        self.proc = subprocess.Popen(prefix + [program or ARGS.program, arg], stdout=subprocess.PIPE,
-                                     stderr=subprocess.PIPE, env=env)
+        self.proc = subprocess.Popen(prefix + [program or ARGS.program, arg],
+                                     **{"stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **popen})
+        self.reader = reader if reader is not None else self.proc.stdout and self.proc.stdout.fileno()
         test.addCleanup(self.stop)
         if port is not None and not wait_listening(self.proc, port):
             test.fail(f"not listening on {port}: status {self.proc.poll()}")
 
-
-    def read(self, size, timeout):
+    def read(self, size, timeout, chunk=65536, pause=0.0):
         deadline = time.monotonic() + timeout
-        while len(self.out) < size and select.select([self.proc.stdout], [], [], max(0, deadline - time.monotonic()))[0]:
-            chunk = os.read(self.proc.stdout.fileno(), 65536)
-            if not chunk:
+        while len(self.out) < size and select.select([self.reader], [], [], max(0, deadline - time.monotonic()))[0]:
+            data = os.read(self.reader, chunk)
+            if not data:
                 break
-            self.out += chunk
+            self.out += data
+            time.sleep(pause)
 
     def expect(self, expected, settle=0.05):
         """All output so far equals expected: nothing missing, nothing more within settle seconds."""
@@ -127,12 +142,14 @@ class Sink:
     def stop(self):
         if self.proc.poll() is None:
             self.proc.terminate()
-        rest, err = self.proc.communicate(timeout=TIMEOUT)
-        self.out += rest
+        if self.proc.stderr.closed:
+            return self.proc.returncode, self.err
+        rest, self.err = self.proc.communicate(timeout=TIMEOUT)
+        self.out += rest or b""
         while windows() and self.port in listening_ports():
             time.sleep(0.001)  # Wine's server closes the socket a moment after the process ends
-        sys.stderr.write(err.decode(errors="replace"))  # a sanitizer's report, say
-        return self.proc.returncode, err
+        sys.stderr.write(self.err.decode(errors="replace"))  # a sanitizer's report, say
+        return self.proc.returncode, self.err
 
 
 class CommandLine(unittest.TestCase):
@@ -228,6 +245,44 @@ class Failures(unittest.TestCase):
         restarted = Sink(self, str(port), port)
         client(port, b"back")
         restarted.expect(CONNECTED + b"back" + DISCONNECT)
+
+    def test_stdout_that_fails_ends_with_status_6(self):
+        port = free_port()
+        with open("/dev/full", "wb") as full:
+            sink = Sink(self, str(port), port, stdout=full)
+        c = client(port, b"lost", close=False)
+        self.assertEqual(sink.proc.wait(TIMEOUT), 6)
+        self.assertEqual(sink.stop()[1], b"Could not write to standard output\n")
+        self.assertEqual(sent_back(c), b"")
+
+    def test_closed_standard_descriptors(self):
+        if windows():
+            self.skipTest("Windows sockets are handles, never standard descriptors")
+        closed_stdout = run("0", preexec_fn=lambda: os.close(1), **injected(f"socket:{errno.EMFILE}"))
+        self.assertEqual(closed_stdout, (b"", b"Could not write to standard output\n", 6))  # 5 had socket run
+        port = free_port()
+        sink = Sink(self, str(port), port, preexec_fn=lambda: (os.close(0), os.close(2)))
+        c = client(port, b"x", close=False)
+        sink.expect(CONNECTED + b"x")
+        self.assertEqual([os.readlink(f"/proc/{sink.proc.pid}/fd/{fd}") for fd in (0, 2)], ["/dev/null"] * 2)
+        c.shutdown(socket.SHUT_WR)
+        sink.expect(CONNECTED + b"x" + DISCONNECT)
+        self.assertEqual(sent_back(c), b"")
+
+    def test_full_non_blocking_stdout_is_waited_for(self):
+        if windows():
+            self.skipTest("Windows pipes have no non-blocking mode to inherit")
+        r, w = os.pipe()
+        fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)  # full after a few thousand bytes
+        os.set_blocking(w, False)
+        port, data = free_port(), os.urandom(100_000)
+        sink = Sink(self, str(port), port, reader=r, stdout=w)
+        os.close(w)
+        self.addCleanup(os.close, r)
+        threading.Thread(target=client, args=(port, data), daemon=True).start()
+        expected = CONNECTED + data + DISCONNECT
+        sink.read(len(expected), TIMEOUT, chunk=256, pause=0.002)  # slower than tcpsink writes
+        self.assertEqual(sink.out, expected)
 
     def test_injected_failures(self):
         injected()
