@@ -1,29 +1,100 @@
 # Install layout and packages: a Debian package from the native build, a zip
-# of tcpsink.exe and the README from the Windows build.
+# of tcpsink.exe, the README and the licence from the Windows build. Every
+# version in them is PROJECT_VERSION.
 include(GNUInstallDirs)
-
-if(WIN32)
-  install(TARGETS tcpsink RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION .)
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_SYSTEM_NAME windows-${CMAKE_SYSTEM_PROCESSOR})
-  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-else()
-  install(TARGETS tcpsink RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES man/tcpsink.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  set(CPACK_GENERATOR DEB)
-  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_SECTION net)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-endif()
 
 set(CPACK_PACKAGE_NAME tcpsink)
 set(CPACK_PACKAGE_VENDOR "tcpsink developers")
 set(CPACK_PACKAGE_CONTACT "tcpsink developers <tcpsink@users.noreply.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "show, byte for byte, what a TCP client sends")
-set(CPACK_PACKAGE_DESCRIPTION
-    "tcpsink listens on a TCP port and copies every byte that a client sends to standard output, \
-unchanged and as it arrives. It serves one client at a time, announces each connection and \
-each disconnect, never sends anything back, and runs until it is stopped.")
+# Lines of at most 80 characters, as Debian's control files want them.
+set(CPACK_PACKAGE_DESCRIPTION "\
+tcpsink listens on a TCP port and copies every byte that a client sends to
+standard output, unchanged and as it arrives. It serves one client at a time,
+announces each connection and each disconnect, never sends anything back, and
+runs until it is stopped. Point any client at the port (a device, an HTTP
+client, a script) and read the raw bytes it sends.")
 set(CPACK_PACKAGE_CHECKSUM SHA256)
+set(CPACK_STRIP_FILES ON)
+
+configure_file(man/tcpsink.1.in tcpsink.1 @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS CHANGELOG.md LICENSE)
+
+if(WIN32)
+  install(TARGETS tcpsink RUNTIME DESTINATION .)
+  install(FILES README.md DESTINATION .)
+  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME windows-${CMAKE_SYSTEM_PROCESSOR})
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  include(CPack)
+  return()
+endif()
+
+# Debian's own changelog, made from CHANGELOG.md: "## VERSION - DATE" heads
+# each entry, and its "- " items become the entry's "  * " items.
+file(READ ${PROJECT_SOURCE_DIR}/CHANGELOG.md changes)
+string(FIND "${changes}" "\n## " start)
+string(SUBSTRING "${changes}" ${start} -1 changes)
+if(NOT changes MATCHES "^\n## ${PROJECT_VERSION} - ")
+  message(FATAL_ERROR "CHANGELOG.md's newest entry is not version ${PROJECT_VERSION}")
+endif()
+set(debian_changelog "")
+while(changes MATCHES "^\n## ([^ ]+) - ([^\n]+)\n(.*)$")
+  set(version "${CMAKE_MATCH_1}")
+  set(date "${CMAKE_MATCH_2}")
+  set(items "${CMAKE_MATCH_3}")
+  set(changes "")
+  string(FIND "${items}" "\n## " next)
+  if(next GREATER -1)
+    string(SUBSTRING "${items}" ${next} -1 changes)
+    string(SUBSTRING "${items}" 0 ${next} items)
+  endif()
+  string(STRIP "${items}" items)
+  string(REPLACE "\n  " "\n    " items "\n${items}")
+  string(REPLACE "\n- " "\n  * " items "${items}")
+  string(APPEND debian_changelog "tcpsink (${version}) unstable; urgency=medium\n${items}\n\n"
+         " -- ${CPACK_PACKAGE_CONTACT}  ${date} 00:00:00 +0000\n\n")
+endwhile()
+string(STRIP "${debian_changelog}" debian_changelog)
+file(WRITE ${CMAKE_BINARY_DIR}/changelog "${debian_changelog}\n")
+
+# Debian's machine-readable copyright file, with the licence's own text.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
+if(NOT license MATCHES "^MIT License\n\nCopyright \\(c\\) ([^\n]+)\n\n(.*)$")
+  message(FATAL_ERROR "LICENSE is not the MIT licence as expected")
+endif()
+set(copyright_holder "${CMAKE_MATCH_1}")
+string(STRIP "${CMAKE_MATCH_2}" license)
+string(REPLACE "\n\n" "\n.\n" license "${license}")
+string(REPLACE "\n" "\n " license "${license}")
+file(WRITE ${CMAKE_BINARY_DIR}/copyright "\
+Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: tcpsink
+
+Files: *
+Copyright: ${copyright_holder}
+License: Expat
+ ${license}
+")
+
+# Debian wants manual pages and change logs compressed, most strongly and
+# without a time stamp, so that the package is the same at every build.
+find_program(TCPSINK_GZIP gzip REQUIRED)
+foreach(file tcpsink.1 changelog)
+  add_custom_command(OUTPUT ${file}.gz
+                     COMMAND ${TCPSINK_GZIP} -9 -n -k -f ${file}
+                     DEPENDS ${CMAKE_BINARY_DIR}/${file}
+                     WORKING_DIRECTORY ${CMAKE_BINARY_DIR} VERBATIM)
+endforeach()
+add_custom_target(compressed_docs ALL DEPENDS tcpsink.1.gz changelog.gz)
+
+install(TARGETS tcpsink RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_BINARY_DIR}/tcpsink.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_BINARY_DIR}/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 include(CPack)
