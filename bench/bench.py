@@ -11,6 +11,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from test_tcpsink import free_port, stop_traced, wait_listening  # noqa: E402
 
 TIMEOUT = 120.0
+GNU_TIME = "/usr/bin/time"
 TCPSINK_ANNOUNCEMENT = b"connected, reading data\n"
 
 
@@ -72,26 +73,38 @@ def latency(command, prefix, samples):
     return statistics.median(times), times[min(len(times) - 1, int(len(times) * 0.99))]
 
 
-def proc_figures(pid):
-    with open(f"/proc/{pid}/status") as status:
-        hwm = int(re.search(r"VmHWM:\s+(\d+)", status.read()).group(1))
-    with open(f"/proc/{pid}/schedstat") as schedstat:  # nanoseconds on a CPU
-        cpu_seconds = int(schedstat.read().split()[0]) / 1e9
-    return hwm, cpu_seconds
+def measured(command, figures):
+    """command under GNU time, which reaps it with wait4 and writes its peak RSS (KiB) to figures,
+    whether it ends by itself or is stopped. Not this script's own wait4 for the peak: a child of
+    this script starts as a copy of it, and ru_maxrss counts that copy."""
+    return lambda port: [GNU_TIME, "-f", "%M", "-o", figures, *command(port)]
+
+
+def stop_and_measure(proc, figures):
+    """(peak RSS in KiB, user plus system CPU seconds) of the sink that GNU time runs. The CPU time
+    is wait4's for GNU time, which counts the sink it reaped in microseconds (GNU time's own
+    report has centiseconds), and GNU time's own start-up, about 1 ms here."""
+    stop_traced(proc)  # unless it has ended by itself
+    proc.stdout.close()
+    _, proc.returncode, usage = os.wait4(proc.pid, 0)  # reaped here, not by Popen
+    with open(figures) as report:  # after "Command terminated by signal 15", if it was stopped
+        peak_kib = int(report.read().split()[-1])
+    return peak_kib, usage.ru_utime + usage.ru_stime
 
 
 def throughput(command, prefix, payload):
-    port = free_port()
-    proc = start(command, port)
+    port, figures = free_port(), tempfile.NamedTemporaryFile(suffix=".time")
+    proc = start(measured(command, figures.name), port)
     c = socket.create_connection(("127.0.0.1", port))
     sender = threading.Thread(target=lambda: (c.sendall(payload), c.close()))
     t0 = time.perf_counter()
     sender.start()
-    read_exactly(proc, len(prefix) + len(payload))
-    seconds = time.perf_counter() - t0
-    sender.join()
-    hwm_kib, cpu = proc_figures(proc.pid)
-    stop(proc)
+    try:
+        read_exactly(proc, len(prefix) + len(payload))
+    finally:
+        seconds = time.perf_counter() - t0
+        sender.join()
+        hwm_kib, cpu = stop_and_measure(proc, figures.name)
     mib = len(payload) / (1 << 20)
     return mib / seconds, hwm_kib, cpu / mib
 
@@ -117,24 +130,39 @@ def main():
     parser.add_argument("--size", type=float, default=4, help="throughput payload in MiB")
     parser.add_argument("--samples", type=int, default=1000, help="latency samples")
     args = parser.parse_args()
+    if not os.access(GNU_TIME, os.X_OK):
+        sys.exit(f"needs GNU time as {GNU_TIME} (Debian package time) to measure memory and CPU")
     payload = os.urandom(int(args.size * (1 << 20)))
-    rows = []
+    rows, failed = [], []
     for name, command, prefix in peers(os.path.abspath(args.tcpsink)):
-        median, p99 = latency(command, prefix, args.samples)
-        mibps, hwm_kib, cpu_per_mib = throughput(command, prefix, payload)
+        try:
+            median, p99 = latency(command, prefix, args.samples)
+            mibps, hwm_kib, cpu_per_mib = throughput(command, prefix, payload)
+        except (RuntimeError, OSError) as error:  # a sink that fails must not end the run
+            failed.append(f"| {name} | {error} | | | | |")
+            continue
         rows.append((name, median, p99, mibps, hwm_kib, cpu_per_mib))
 
     print(f"Machine: {platform.node()}, {os.cpu_count()} cores, {platform.platform()}, "
-          f"payload {args.size:g} MiB, {args.samples} latency samples\n")
+          f"payload {args.size:g} MiB, {args.samples} latency samples, over loopback\n")
+    print("Latency: one byte sent with TCP_NODELAY until it is read from the sink's stdout pipe. "
+          "Throughput: from the first byte sent until the last is read. Peak RSS and CPU (user plus "
+          "system): the throughput run's own resource usage from wait4, however the sink ended, "
+          "through GNU time. The sink starts as a copy of GNU time, so the peak is at least that "
+          "copy's (about 1 MiB); the CPU time includes GNU time's own start-up (about 1 ms).\n")
     print("| sink | latency median (µs) | latency p99 (µs) | throughput (MiB/s) | peak RSS (KiB) | CPU s per MiB |")
     print("|---|---:|---:|---:|---:|---:|")
     for name, median, p99, mibps, hwm, cpu in rows:
         print(f"| {name} | {median:.1f} | {p99:.1f} | {mibps:.2f} | {hwm} | {cpu:.4f} |")
+    print("\n".join(failed))
+    if not rows or rows[0][0] != "tcpsink":
+        sys.exit("tcpsink itself could not be measured")
     ours = rows[0]
     print()
     for name, median, p99, mibps, hwm, cpu in rows[1:]:
         print(f"- tcpsink / {name}: latency median {ours[1] / median:.2f}x, p99 {ours[2] / p99:.2f}x, "
-              f"throughput {ours[3] / mibps:.3f}x, peak RSS {ours[4] / hwm:.2f}x, CPU per MiB {ours[5] / cpu:.0f}x")
+              f"throughput {ours[3] / mibps:.3f}x, peak RSS {ours[4] / hwm:.2f}x, CPU per MiB "
+              + (f"{ours[5] / cpu:.0f}x" if cpu else "n/a (no CPU time counted)"))
     per_byte = syscalls_per_byte(os.path.abspath(args.tcpsink), 100_000)
     print(f"- tcpsink system calls per received byte (strace -c, 100,000 bytes): "
           + (f"{per_byte:.4f}" if per_byte is not None else "strace not installed"))
