@@ -9,6 +9,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_tcpsink import CONNECTED, DISCONNECT, free_port, reset, wait_listening  # noqa: E402
 
 TIMEOUT = 30.0
+DUE = 5.0  # seconds without new output after which the bytes awaited are overdue
 CHILDREN = []
 atexit.register(lambda: [child.kill() for child in CHILDREN if child.poll() is None])
 
@@ -33,7 +34,11 @@ class Output:
 
     def wait_for(self, size):
         with self.more:
-            if not self.more.wait_for(lambda: len(self.data) >= size, TIMEOUT):
+            have = -1
+            while len(self.data) < size and len(self.data) > have:
+                have = len(self.data)
+                self.more.wait_for(lambda: len(self.data) >= size, DUE)
+            if len(self.data) < size:
                 sys.exit(f"FAIL: waited for {size} bytes of output, have {len(self.data)}")
 
 
