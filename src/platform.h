@@ -42,6 +42,7 @@ inline bool stdout_takes_more_later()
 // In binary mode msvcrt writes wprintf's wide text as raw UTF-16 (Windows and
 // Wine alike). The text is ASCII, so narrow printf writes the very bytes that
 // the wide text stands for.
+// Unchecked, as every ending message is: the status tells.
 inline void print_startup_failure(long code)
 {
     (void)printf("WSAStartup failed with error: %ld\n", code);
