@@ -17,7 +17,6 @@ client, a script) and read the raw bytes it sends.")
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_STRIP_FILES ON)
 
-configure_file(man/tcpsink.1.in tcpsink.1 @ONLY)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS CHANGELOG.md LICENSE)
 
 if(WIN32)
@@ -30,6 +29,8 @@ if(WIN32)
   include(CPack)
   return()
 endif()
+
+configure_file(man/tcpsink.1.in tcpsink.1 @ONLY)
 
 # Debian's own changelog, made from CHANGELOG.md: "## VERSION - DATE" heads
 # each entry, and its "- " items become the entry's "  * " items.
@@ -60,20 +61,14 @@ string(STRIP "${debian_changelog}" debian_changelog)
 file(WRITE ${CMAKE_BINARY_DIR}/changelog "${debian_changelog}\n")
 
 # Debian's machine-readable copyright file, with the licence's own text.
-file(READ ${PROJECT_SOURCE_DIR}/LICENSE license)
-if(NOT license MATCHES "^MIT License\n\nCopyright \\(c\\) ([^\n]+)\n\n(.*)$")
-  message(FATAL_ERROR "LICENSE is not the MIT licence as expected")
-endif()
-set(copyright_holder "${CMAKE_MATCH_1}")
-string(STRIP "${CMAKE_MATCH_2}" license)
-string(REPLACE "\n\n" "\n.\n" license "${license}")
+string(REPLACE "\n\n" "\n.\n" license "${TCPSINK_LICENSE}")
 string(REPLACE "\n" "\n " license "${license}")
 file(WRITE ${CMAKE_BINARY_DIR}/copyright "\
 Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: tcpsink
 
 Files: *
-Copyright: ${copyright_holder}
+Copyright: ${TCPSINK_COPYRIGHT_HOLDER}
 License: Expat
  ${license}
 ")
