@@ -80,7 +80,7 @@ int main(int argc, char *argv[])
         return end_with(STATUS_SOCKET_FAILED);
     }
 
-    allow_address_reuse(listening);
+    set_port_rule(listening);
 
     sockaddr_in address = {};
     address.sin_family = AF_INET;

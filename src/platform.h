@@ -18,16 +18,36 @@
 #include <fcntl.h>
 #include <io.h>
 
+// Whether there is a stdout to write to. Windows starts a process whose
+// parent gave it none with no handle behind descriptor 1: msvcrt answers -1,
+// the newer runtimes -2. Wine, when the parent closed descriptor 1, gives that
+// descriptor to the directory it opens at start, and every write to it fails.
+inline bool stdout_is_usable()
+{
+    const intptr_t out = _get_osfhandle(_fileno(stdout));
+    if (out == -1 || out == -2) {
+        return false;
+    }
+    // A console may not answer the question; it is usable.
+    FILE_STANDARD_INFO info;
+    return GetFileInformationByHandleEx(reinterpret_cast<HANDLE>(out), FileStandardInfo, &info,
+                                        sizeof info) == 0 ||
+           info.Directory == 0;
+}
+
 // Binary mode: text mode would turn each received line feed into CR LF, and
 // the one line on stderr would end in CR LF too. Unbuffered: a redirected
 // stdout shows every byte at once and a stopped process loses nothing.
 // Sockets are handles here, never standard descriptors, so nothing else needs
-// care. Neither call fails on an open stream; on a missing stdout the first
-// write fails, and that ends tcpsink.
+// care. Neither _setmode nor setvbuf fails on an open stream; what can be
+// missing is stdout itself.
 inline bool prepare_standard_streams()
 {
+    (void)_setmode(_fileno(stderr), _O_BINARY); // first: it may have to say stdout is gone
+    if (!stdout_is_usable()) {
+        return false;
+    }
     (void)_setmode(_fileno(stdout), _O_BINARY);
-    (void)_setmode(_fileno(stderr), _O_BINARY);
     (void)setvbuf(stdout, nullptr, _IONBF, 0);
     return true;
 }
@@ -48,11 +68,17 @@ inline void print_startup_failure(long code)
     (void)printf("WSAStartup failed with error: %ld\n", code);
 }
 
-// Windows rebinds a port over its old connections without the option, and with
-// it a second socket may bind a port that a listener holds, sharing it. Left
-// unset, a second tcpsink on the same port fails its bind as it should.
-inline void allow_address_reuse(SOCKET)
+// Windows lets another socket bind a specific address of tcpsink's port
+// (127.0.0.1, say) beside its wildcard listener, with no option at all, and
+// that socket then takes the local clients. SO_EXCLUSIVEADDRUSE, Microsoft's
+// advice for servers, keeps the port for tcpsink alone; SO_REUSEADDR would
+// let a second program share it. If it cannot be set, bind still says whether
+// the port can be had.
+inline void set_port_rule(SOCKET listening)
 {
+    const int exclusive = 1;
+    (void)setsockopt(listening, SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                     reinterpret_cast<const char *>(&exclusive), sizeof exclusive);
 }
 
 // accept failures caused by the one pending connection, not by the listener:
@@ -162,7 +188,7 @@ inline void print_startup_failure(long code)
 // TIME_WAIT; the option lets a restarted tcpsink take it back at once, and
 // still refuses a port that a listener holds. If it cannot be set, bind still
 // says whether the port can be had.
-inline void allow_address_reuse(SOCKET listening)
+inline void set_port_rule(SOCKET listening)
 {
     const int reuse = 1;
     (void)setsockopt(listening, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);

@@ -11,6 +11,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 template <typename Function> static Function real(const char *name)
 {
@@ -87,9 +88,12 @@ SOCKET WSAAPI socket(int family, int type, int protocol)
     return traced(real<SOCKET(WSAAPI *)(int, int, int)>("socket")(family, type, protocol));
 }
 
+// The value as the int that every option tcpsink sets is.
 int WSAAPI setsockopt(SOCKET s, int level, int option, const char *value, int length)
 {
-    trace("setsockopt(%lld, %d, %d, %d)", handle(s), level, option, length);
+    int number = 0;
+    std::memcpy(&number, value, length == sizeof number ? sizeof number : 0);
+    trace("setsockopt(%lld, %d, %d, %d, %d)", handle(s), level, option, number, length);
     return traced(real<int(WSAAPI *)(SOCKET, int, int, const char *, int)>("setsockopt")(
         s, level, option, value, length));
 }
