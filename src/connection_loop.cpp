@@ -3,28 +3,37 @@
 
 #include <stdio.h>
 
-// printf's count and the stream's error flag together tell a failed write:
-// some C runtimes (Wine's) return 0 and only set the flag.
-static bool written(int count, int length)
+// The count and the stream's error flag together tell a failed write: Wine's
+// C runtime returns 0 from a failed printf and sets the flag, so the count
+// alone is not trusted.
+static bool written(bool all_counted)
 {
-    return count == length && ferror(stdout) == 0;
+    return all_counted && ferror(stdout) == 0;
 }
 
-// Each piece of output is one printf, made again while stdout is only full;
-// false once stdout cannot take it.
-static bool show_text(const char *text, int length)
+// A message is one fwrite, which, unlike printf, tells how much of it went
+// out: a terminal or a socket can take part of a message and then refuse the
+// rest. While stdout is only full, what is left of the message is written
+// again, so no byte is shown twice or lost. False once stdout cannot take it.
+static bool show_text(const char *text, size_t length)
 {
-    while (!written(printf("%s", text), length)) {
+    for (;;) {
+        const size_t count = fwrite(text, 1, length, stdout);
+        if (written(count == length)) {
+            return true;
+        }
+        text += count;
+        length -= count;
         if (!stdout_takes_more_later()) {
             return false;
         }
     }
-    return true;
 }
 
+// One byte cannot go out in part, so printf's count is enough.
 static bool show_byte(unsigned char value)
 {
-    while (!written(printf("%c", value), 1)) {
+    while (!written(printf("%c", value) == 1)) {
         if (!stdout_takes_more_later()) {
             return false;
         }

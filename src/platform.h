@@ -152,10 +152,9 @@ inline bool prepare_standard_streams()
 }
 
 // After a failed write: whether stdout was only full for now. A non-blocking
-// stdout, inherited from the parent, answers a full pipe with EAGAIN; then
-// wait until it takes more, so the write can be made again. The messages are
-// shorter than PIPE_BUF, which a pipe writes whole or not at all, so nothing
-// is doubled. Any other failure is final.
+// stdout, inherited from the parent, answers a full pipe, terminal or socket
+// with EAGAIN; then wait until it takes more, so the rest can be written. Any
+// other failure is final.
 inline bool stdout_takes_more_later()
 {
     switch (errno) {

@@ -3,7 +3,7 @@
 
 usage: test_tcpsink.py PROGRAM [--emulator CMD] [--injector SO_OR_DLL] [unittest args]
 """
-import argparse, errno, fcntl, os, re, select, shutil, signal, socket, struct, subprocess, sys, threading, time
+import argparse, contextlib, errno, fcntl, os, re, select, shutil, signal, socket, struct, subprocess, sys, threading, time, tty
 import unittest
 
 ARGS = None
@@ -297,6 +297,38 @@ class Failures(unittest.TestCase):
         expected = CONNECTED + data + DISCONNECT
         sink.read(len(expected), due(), chunk=256, pause=0.002)  # slower than tcpsink writes
         self.assertEqual(sink.out, expected)
+
+    def test_full_non_blocking_terminal_shows_each_byte_once(self):
+        if windows():
+            self.skipTest("Windows consoles have no non-blocking mode to inherit")
+
+        def terminal():  # raw, so the bytes compare as sent; a terminal can take part of a write
+            leader, follower = os.openpty()
+            tty.setraw(follower)
+            os.set_blocking(follower, False)
+            return leader, follower
+
+        leader, follower = terminal()
+        room = 0
+        with contextlib.suppress(BlockingIOError):
+            while True:
+                room += os.write(follower, b"x")  # one byte at a time, as tcpsink writes them
+        os.close(leader), os.close(follower)
+        for early in range(0, 18, 3):  # the terminal fills inside the messages after the first client
+            with self.subTest(early=early):
+                port, (leader, follower) = free_port(), terminal()
+                self.addCleanup(os.close, leader)
+                sink = Sink(self, str(port), port, reader=leader, stdout=follower)
+                os.close(follower)
+                expected = b""
+                for payload in [b"y" * (room - len(CONNECTED) - early), b"1", b"2", b"3", b"4"]:
+                    client(port, payload)
+                    expected += CONNECTED + payload + DISCONNECT
+                deadline = time.monotonic() + due()
+                while "poll" not in open(f"/proc/{sink.proc.pid}/wchan").read() and time.monotonic() < deadline:
+                    time.sleep(0.001)  # read only once tcpsink waits for the full terminal
+                sink.expect(expected)
+                sink.stop()
 
     def test_injected_failures(self):
         injected()
