@@ -33,7 +33,7 @@ def listening_ports(pid=None):
     inodes = None
     if pid is not None:
         inodes = set()
-        for fd in os.listdir(f"/proc/{pid}/fd"):
+        for fd in os.listdir(f"/proc/{pid}/fd") if os.path.isdir(f"/proc/{pid}/fd") else []:
             try:
                 inodes.update(re.findall(r"socket:\[(\d+)\]", os.readlink(f"/proc/{pid}/fd/{fd}")))
             except FileNotFoundError:
@@ -43,12 +43,13 @@ def listening_ports(pid=None):
     return {int(r[1].split(":")[1], 16) for r in rows if r[3] == "0A" and (inodes is None or r[9] in inodes)}
 
 
-def wait_listening(proc, port=None):
+def wait_listening(proc, port=None, holder=None):
     """The ports proc listens on once it listens, or nothing if it ends or TIMEOUT passes first.
-    With port given, any process's socket counts: under Wine or strace it is not proc's own."""
+    With port given, any process's socket counts: under Wine or strace it is not proc's own.
+    Without, holder() names the process whose sockets count (under Wine, its server)."""
     deadline = time.monotonic() + TIMEOUT
     while proc.poll() is None and time.monotonic() < deadline:
-        ports = listening_ports() & {port} if port is not None else listening_ports(proc.pid)
+        ports = listening_ports() & {port} if port is not None else listening_ports(holder() if holder else proc.pid)
         if ports:
             return ports
         time.sleep(0.01)
