@@ -17,6 +17,14 @@ client, a script) and read the raw bytes it sends.")
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_STRIP_FILES ON)
 
+# The same source gives the same packages: the source's date in every time
+# stamp, folders 0755 whatever the umask, a fixed zip, and SHA256SUMS.
+set(CPACK_TCPSINK_SOURCE_DATE_EPOCH ${TCPSINK_SOURCE_DATE_EPOCH})
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_time.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_checksums.cmake)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
+                                                GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS CHANGELOG.md LICENSE)
 
 if(WIN32)
