@@ -1,17 +1,14 @@
 # Run by cpack once a package is made, before it is copied beside the others:
-# the zip is written again in a fixed form, and SHA256SUMS beside the
+# the package is put in a fixed form (what CPack leaves to the file system,
+# the time zone, the umask and the builder is set), and SHA256SUMS beside the
 # packages lists every package of this version there, this one included.
 set(version ${CPACK_PACKAGE_VERSION})
-if(CPACK_GENERATOR STREQUAL "ZIP")
-  # CPack's zip takes its order from the file system, its times from the time
-  # zone and its owners from the builder.
-  find_program(python3 NAMES python3 python REQUIRED)
-  foreach(package IN LISTS CPACK_PACKAGE_FILES)
-    execute_process(COMMAND ${python3} ${CMAKE_CURRENT_LIST_DIR}/reproducible_zip.py ${package}
-                            $ENV{SOURCE_DATE_EPOCH}
-                    COMMAND_ERROR_IS_FATAL ANY)
-  endforeach()
-endif()
+find_program(python3 NAMES python3 python REQUIRED)
+foreach(package IN LISTS CPACK_PACKAGE_FILES)
+  execute_process(COMMAND ${python3} ${CMAKE_CURRENT_LIST_DIR}/reproducible_package.py ${package}
+                          $ENV{SOURCE_DATE_EPOCH}
+                  COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
 
 file(GLOB packages ${CPACK_PACKAGE_DIRECTORY}/tcpsink_${version}_*.deb
      ${CPACK_PACKAGE_DIRECTORY}/tcpsink-${version}-windows-*.zip)
