@@ -1,5 +1,6 @@
 # Install layout and packages: a Debian package from the native build, a zip
-# of tcpsink.exe, the README and the licence from the Windows build. Every
+# of tcpsink.exe, a text for Windows users, the manual page and the licence
+# from each Windows build. Every
 # version in them is PROJECT_VERSION.
 include(GNUInstallDirs)
 
@@ -27,18 +28,32 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXE
 
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS CHANGELOG.md LICENSE)
 
+configure_file(man/tcpsink.1.in tcpsink.1 @ONLY)
+
 if(WIN32)
+  # A text for Windows users, the manual page as plain text and the licence,
+  # each with Windows line ends.
+  configure_file(packaging/README-windows.txt.in README-windows.txt @ONLY)
+  find_program(TCPSINK_GROFF groff REQUIRED) # Debian package groff-base
+  set(texts README.txt tcpsink.txt LICENSE.txt)
+  set(sources ${CMAKE_BINARY_DIR}/README-windows.txt ${CMAKE_BINARY_DIR}/tcpsink.1
+              ${PROJECT_SOURCE_DIR}/LICENSE)
+  set(renderers "" ${TCPSINK_GROFF} "")
+  foreach(text source renderer IN ZIP_LISTS texts sources renderers)
+    add_custom_command(OUTPUT ${text}
+                       COMMAND ${CMAKE_COMMAND} -DIN=${source} -DOUT=${text} -DMAN=${renderer}
+                               -P ${PROJECT_SOURCE_DIR}/cmake/windows_text.cmake
+                       DEPENDS ${source} ${PROJECT_SOURCE_DIR}/cmake/windows_text.cmake VERBATIM)
+    install(FILES ${CMAKE_BINARY_DIR}/${text} DESTINATION .)
+  endforeach()
+  add_custom_target(windows_texts ALL DEPENDS ${texts})
   install(TARGETS tcpsink RUNTIME DESTINATION .)
-  install(FILES README.md DESTINATION .)
-  install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME windows-${CMAKE_SYSTEM_PROCESSOR})
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   include(CPack)
   return()
 endif()
-
-configure_file(man/tcpsink.1.in tcpsink.1 @ONLY)
 
 # Debian's own changelog, made from CHANGELOG.md: "## VERSION - DATE" heads
 # each entry, and its "- " items become the entry's "  * " items.
