@@ -77,8 +77,15 @@ while(changes MATCHES "^\n## ([^ ]+) - ([^\n]+)\n(.*)$")
   string(STRIP "${items}" items)
   string(REPLACE "\n  " "\n    " items "\n${items}")
   string(REPLACE "\n- " "\n  * " items "${items}")
+  # Debian wants each entry newer than the one before: a release is stamped
+  # one second after each earlier release of its day.
+  string(REGEX MATCHALL "\n## [^ ]+ - ${date}\n" earlier "${changes}")
+  list(LENGTH earlier second)
+  if(second LESS 10)
+    set(second "0${second}")
+  endif()
   string(APPEND debian_changelog "tcpsink (${version}) unstable; urgency=medium\n${items}\n\n"
-         " -- ${CPACK_PACKAGE_CONTACT}  ${date} 00:00:00 +0000\n\n")
+         " -- ${CPACK_PACKAGE_CONTACT}  ${date} 00:00:${second} +0000\n\n")
 endwhile()
 string(STRIP "${debian_changelog}" debian_changelog)
 file(WRITE ${CMAKE_BINARY_DIR}/changelog "${debian_changelog}\n")
