@@ -13,6 +13,10 @@ else()
   endif()
   if(commit_time MATCHES "^[0-9]+$")
     set(TCPSINK_SOURCE_DATE_EPOCH ${commit_time})
+    # A new commit or checkout configures again, so that the date follows it.
+    if(EXISTS ${PROJECT_SOURCE_DIR}/.git/logs/HEAD)
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/.git/logs/HEAD)
+    endif()
   else()
     # "## VERSION - Wed, 09 Dec 2026": midnight UTC of that day, counted in
     # days from the civil calendar (March-based years, as in the usual
