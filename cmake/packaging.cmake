@@ -1,7 +1,6 @@
 # Install layout and packages: a Debian package from the native build, a zip
 # of tcpsink.exe, a text for Windows users, the manual page and the licence
-# from each Windows build. Every
-# version in them is PROJECT_VERSION.
+# from each Windows build. Every version in them is PROJECT_VERSION.
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_NAME tcpsink)
