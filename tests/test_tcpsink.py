@@ -3,7 +3,7 @@
 
 usage: test_tcpsink.py PROGRAM [--emulator CMD] [--injector SO_OR_DLL] [unittest args]
 """
-import argparse, contextlib, errno, fcntl, os, re, select, shutil, signal, socket, struct, subprocess, sys, threading, time, tty
+import argparse, contextlib, errno, fcntl, os, pathlib, re, resource, select, shutil, signal, socket, struct, subprocess, sys, threading, time, tty
 import unittest
 
 ARGS = None
@@ -29,7 +29,8 @@ def free_port():
 
 
 def listening_ports(pid=None):
-    """Ports in LISTEN state (of one process, if pid is given), from the kernel's table."""
+    """Ports in LISTEN state on every IPv4 address (of one process, if pid is given), from the
+    kernel's table: a socket bound to one address is not what tcpsink promises."""
     inodes = None
     if pid is not None:
         inodes = set()
@@ -40,7 +41,8 @@ def listening_ports(pid=None):
                 pass  # closed while we looked
     with open("/proc/net/tcp") as table:
         rows = [line.split() for line in table.readlines()[1:]]
-    return {int(r[1].split(":")[1], 16) for r in rows if r[3] == "0A" and (inodes is None or r[9] in inodes)}
+    return {int(r[1].split(":")[1], 16) for r in rows
+            if r[1].startswith("00000000:") and r[3] == "0A" and (inodes is None or r[9] in inodes)}
 
 
 def wait_listening(proc, port=None, holder=None):
@@ -131,7 +133,7 @@ class Sink:
         self.reader = reader if reader is not None else self.proc.stdout and self.proc.stdout.fileno()
         test.addCleanup(self.stop)
         if port is not None and not wait_listening(self.proc, port):
-            test.fail(f"not listening on {port}: status {self.proc.poll()}")
+            test.fail(f"not listening on 0.0.0.0:{port}: status {self.proc.poll()}")
 
     def read(self, size, timeout, chunk=65536, pause=0.0):
         """Reads until size bytes are in, the output ends, or no byte comes for timeout seconds."""
@@ -261,13 +263,22 @@ class Failures(unittest.TestCase):
         restarted.expect(CONNECTED + b"back" + DISCONNECT)
 
     def test_stdout_that_fails_ends_with_status_6(self):
-        port = free_port()
-        with open("/dev/full", "wb") as full:
-            sink = Sink(self, str(port), port, stdout=full)
-        c = client(port, b"lost", close=False)
-        self.assertEqual(sink.proc.wait(due()), 6)
-        self.assertEqual(sink.stop()[1], b"Could not write to standard output\n")
-        self.assertEqual(sent_back(c), b"")
+        def file_of_30_bytes():  # the announcement fits, the seventh byte does not
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (30, 30))
+
+        # The client stays connected: only the failed write can end tcpsink. Wine itself does
+        # not start under the file limit.
+        limited = [] if windows() else [(os.path.join(ARGS.workdir, "capture.bin"), file_of_30_bytes, b"x" * 16)]
+        for path, limit, data in [("/dev/full", None, b"lost"), ("/dev/full", None, b"")] + limited:
+            with self.subTest(stdout=path, sent=data):
+                port = free_port()
+                with open(path, "wb") as out:
+                    sink = Sink(self, str(port), port, stdout=out, preexec_fn=limit)
+                c = client(port, data, close=False)
+                self.assertEqual(sink.proc.wait(due()), 6)
+                self.assertEqual(sink.stop()[1], b"Could not write to standard output\n")
+                self.assertEqual(sent_back(c), b"")
 
     def test_closed_standard_descriptors(self):
         fault = "WSAStartup:10091" if windows() else f"socket:{errno.EMFILE}"
@@ -325,9 +336,10 @@ class Failures(unittest.TestCase):
                 for payload in [b"y" * (room - len(CONNECTED) - early), b"1", b"2", b"3", b"4"]:
                     client(port, payload)
                     expected += CONNECTED + payload + DISCONNECT
-                deadline = time.monotonic() + due()
-                while "poll" not in open(f"/proc/{sink.proc.pid}/wchan").read() and time.monotonic() < deadline:
+                deadline, wchan = time.monotonic() + due(), pathlib.Path(f"/proc/{sink.proc.pid}/wchan")
+                while "poll" not in wchan.read_text() and time.monotonic() < deadline:
                     time.sleep(0.001)  # read only once tcpsink waits for the full terminal
+                self.assertIn("poll", wchan.read_text(), "not waiting for the full terminal")
                 sink.expect(expected)
                 sink.stop()
 
