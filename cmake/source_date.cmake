@@ -1,38 +1,33 @@
-# The one date that every time stamp in a build carries, so that the same
-# source gives the same bytes: SOURCE_DATE_EPOCH when exported, else the last
-# commit's time, else, outside git, the newest CHANGELOG.md entry's date.
+# The one date that every time stamp in a build carries, so that a version
+# names one set of bytes: SOURCE_DATE_EPOCH when exported, else, as Debian
+# takes it from its changelog, the date of this version's CHANGELOG.md entry.
+# A commit that changes nothing that ships then changes no artifact.
+file(READ ${PROJECT_SOURCE_DIR}/CHANGELOG.md changes)
+set(date_pattern "[A-Z][a-z][a-z], ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9])")
+if(NOT changes MATCHES "\n## ([^ \n]+) - (${date_pattern})\n")
+  message(FATAL_ERROR "CHANGELOG.md has no entry headed \"## VERSION - Ddd, DD Mon YYYY\"")
+endif()
+if(NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "CHANGELOG.md's newest entry is not version ${PROJECT_VERSION}")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
+
 if(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(TCPSINK_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
 else()
-  find_package(Git QUIET)
-  set(commit_time "")
-  if(GIT_FOUND AND EXISTS ${PROJECT_SOURCE_DIR}/.git)
-    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
-                    WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-                    OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-  endif()
-  if(commit_time MATCHES "^[0-9]+$")
-    set(TCPSINK_SOURCE_DATE_EPOCH ${commit_time})
-    # A new commit or checkout configures again, so that the date follows it.
-    if(EXISTS ${PROJECT_SOURCE_DIR}/.git/logs/HEAD)
-      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/.git/logs/HEAD)
-    endif()
-  else()
-    # "## VERSION - Wed, 09 Dec 2026": midnight UTC of that day, counted in
-    # days from the civil calendar (March-based years, as in the usual
-    # days-from-civil method).
-    file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG.md heading REGEX "^## " LIMIT_COUNT 1)
-    if(NOT heading MATCHES ", ([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9])$")
-      message(FATAL_ERROR "CHANGELOG.md's newest heading has no date: ${heading}")
-    endif()
-    set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
-    list(FIND months ${CMAKE_MATCH_2} month)
-    math(EXPR year "${CMAKE_MATCH_3} - (11 - ${month}) / 10") # January and February: the year before
-    math(EXPR month_from_march "(${month} + 10) % 12")
-    math(EXPR day_of_year "(153 * ${month_from_march} + 2) / 5 + ${CMAKE_MATCH_1} - 1")
-    math(EXPR days "${year} * 365 + ${year} / 4 - ${year} / 100 + ${year} / 400 + ${day_of_year} - 719468")
-    math(EXPR TCPSINK_SOURCE_DATE_EPOCH "${days} * 86400")
-  endif()
+  # Midnight UTC of that day, counted in days from the civil calendar
+  # (March-based years, as in the usual days-from-civil method), and a second
+  # for each earlier release of the same day, as in the Debian change log.
+  set(day ${CMAKE_MATCH_3})
+  set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+  list(FIND months ${CMAKE_MATCH_4} month)
+  math(EXPR year "${CMAKE_MATCH_5} - (11 - ${month}) / 10") # January and February: the year before
+  string(REGEX MATCHALL "\n## [^ \n]+ - ${CMAKE_MATCH_2}\n" same_day "${changes}")
+  list(LENGTH same_day releases_that_day)
+  math(EXPR month_from_march "(${month} + 10) % 12")
+  math(EXPR day_of_year "(153 * ${month_from_march} + 2) / 5 + ${day} - 1")
+  math(EXPR days "${year} * 365 + ${year} / 4 - ${year} / 100 + ${year} / 400 + ${day_of_year} - 719468")
+  math(EXPR TCPSINK_SOURCE_DATE_EPOCH "${days} * 86400 + ${releases_that_day} - 1")
 endif()
 if(NOT TCPSINK_SOURCE_DATE_EPOCH MATCHES "^[0-9]+$")
   message(FATAL_ERROR "SOURCE_DATE_EPOCH is not a number of seconds: ${TCPSINK_SOURCE_DATE_EPOCH}")
