@@ -14,18 +14,21 @@ standard output, unchanged and as it arrives. It serves one client at a time,
 announces each connection and each disconnect, never sends anything back, and
 runs until it is stopped. Point any client at the port (a device, an HTTP
 client, a script) and read the raw bytes it sends.")
-set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_STRIP_FILES ON)
 
 # The same source gives the same packages: the source's date in every time
-# stamp, folders 0755 whatever the umask, a fixed zip, and SHA256SUMS.
+# stamp, folders 0755 whatever the umask, a fixed zip. Each finished package
+# goes to the release folder, which holds one version's packages and their
+# SHA256SUMS, nothing else; CPack's own work stays in the build folder.
+set(TCPSINK_RELEASE_DIR ${PROJECT_BINARY_DIR}/release CACHE PATH "Folder that packaging fills with the release")
+set(CPACK_TCPSINK_RELEASE_DIR ${TCPSINK_RELEASE_DIR})
 set(CPACK_TCPSINK_SOURCE_DATE_EPOCH ${TCPSINK_SOURCE_DATE_EPOCH})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_time.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/finish_package.cmake)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                                                 GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS CHANGELOG.md LICENSE)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS LICENSE)
 
 configure_file(man/tcpsink.1.in tcpsink.1 @ONLY)
 
@@ -59,9 +62,6 @@ endif()
 file(READ ${PROJECT_SOURCE_DIR}/CHANGELOG.md changes)
 string(FIND "${changes}" "\n## " start)
 string(SUBSTRING "${changes}" ${start} -1 changes)
-if(NOT changes MATCHES "^\n## ${PROJECT_VERSION} - ")
-  message(FATAL_ERROR "CHANGELOG.md's newest entry is not version ${PROJECT_VERSION}")
-endif()
 set(debian_changelog "")
 while(changes MATCHES "^\n## ([^ ]+) - ([^\n]+)\n(.*)$")
   set(version "${CMAKE_MATCH_1}")
