@@ -1,0 +1,88 @@
+// Windows: the real Windows Sockets 2, and the few helpers whose work differs
+// between the platforms, written for Windows and its C runtime.
+#ifndef TCPSINK_PLATFORM_WINDOWS_H
+#define TCPSINK_PLATFORM_WINDOWS_H
+
+// The C runtime's own printf, not mingw-w64's replacement. To an unbuffered
+// stdout, Windows' msvcrt writes one character per _write call, as the
+// replacement does; Wine's msvcrt writes each call in one piece. Either way
+// every byte has reached stdout when printf returns.
+#define __USE_MINGW_ANSI_STDIO 0
+
+#include <stdio.h>
+#include <winsock2.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+// Whether there is a stdout to write to. Windows starts a process whose
+// parent gave it none with no handle behind descriptor 1: msvcrt answers -1,
+// the newer runtimes -2. Wine, when the parent closed descriptor 1, gives that
+// descriptor to the directory it opens at start, and every write to it fails.
+inline bool stdout_is_usable()
+{
+    const intptr_t out = _get_osfhandle(_fileno(stdout));
+    if (out == -1 || out == -2) {
+        return false;
+    }
+    // A console may not answer the question; it is usable.
+    FILE_STANDARD_INFO info;
+    return GetFileInformationByHandleEx(reinterpret_cast<HANDLE>(out), FileStandardInfo, &info,
+                                        sizeof info) == 0 ||
+           info.Directory == 0;
+}
+
+// Binary mode: text mode would turn each received line feed into CR LF, and
+// the one line on stderr would end in CR LF too. Unbuffered: a redirected
+// stdout shows every byte at once and a stopped process loses nothing.
+// Sockets are handles here, never standard descriptors, so nothing else needs
+// care. Neither _setmode nor setvbuf fails on an open stream; what can be
+// missing is stdout itself.
+inline bool prepare_standard_streams()
+{
+    (void)_setmode(_fileno(stderr), _O_BINARY); // first: it may have to say stdout is gone
+    if (!stdout_is_usable()) {
+        return false;
+    }
+    (void)_setmode(_fileno(stdout), _O_BINARY);
+    (void)setvbuf(stdout, nullptr, _IONBF, 0);
+    return true;
+}
+
+// After a failed write: whether stdout was only full for now. The C runtime's
+// pipes and files always block, so any failure is final.
+inline bool stdout_takes_more_later()
+{
+    return false;
+}
+
+// In binary mode msvcrt writes wprintf's wide text as raw UTF-16 (Windows and
+// Wine alike). The text is ASCII, so narrow printf writes the very bytes that
+// the wide text stands for.
+// Unchecked, as every ending message is: the status tells.
+inline void print_startup_failure(long code)
+{
+    (void)printf("WSAStartup failed with error: %ld\n", code);
+}
+
+// Windows lets another socket bind a specific address of tcpsink's port
+// (127.0.0.1, say) beside its wildcard listener, with no option at all, and
+// that socket then takes the local clients. SO_EXCLUSIVEADDRUSE, Microsoft's
+// advice for servers, keeps the port for tcpsink alone; SO_REUSEADDR would
+// let a second program share it. If it cannot be set, bind still says whether
+// the port can be had.
+inline void set_port_rule(SOCKET listening)
+{
+    const int exclusive = 1;
+    (void)setsockopt(listening, SOL_SOCKET, SO_EXCLUSIVEADDRUSE,
+                     reinterpret_cast<const char *>(&exclusive), sizeof exclusive);
+}
+
+// accept failures caused by the one pending connection, not by the listener:
+// the peer reset it before it was accepted, or the call was interrupted.
+inline bool accept_error_is_transient(int code)
+{
+    return code == WSAECONNRESET || code == WSAEINTR;
+}
+
+#endif
