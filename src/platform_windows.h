@@ -26,7 +26,7 @@ inline bool stdout_is_usable()
         return false;
     }
     // A console may not answer the question; it is usable.
-    FILE_STANDARD_INFO info;
+    FILE_STANDARD_INFO info = {}; // zero, should a call that succeeds leave it unfilled
     return GetFileInformationByHandleEx(reinterpret_cast<HANDLE>(out), FileStandardInfo, &info,
                                         sizeof info) == 0 ||
            info.Directory == 0;
