@@ -4,20 +4,20 @@
 #ifndef TCPSINK_FAULT_RULE_H
 #define TCPSINK_FAULT_RULE_H
 
-#include <cstdlib>
-#include <cstring>
+#include <stdlib.h>
+#include <string.h>
 
 // The code this call is to fail with, or 0 to let it through.
 inline int injected_fault(const char *call)
 {
-    const char *fault = std::getenv("TCPSINK_FAULT");
-    const size_t length = std::strlen(call);
-    if (fault == nullptr || std::strncmp(fault, call, length) != 0 || fault[length] != ':') {
+    const char *fault = getenv("TCPSINK_FAULT");
+    const size_t length = strlen(call);
+    if (fault == nullptr || strncmp(fault, call, length) != 0 || fault[length] != ':') {
         return 0;
     }
     char *end = nullptr;
-    const long code = std::strtol(fault + length + 1, &end, 10);
-    const long times = *end == ':' ? std::strtol(end + 1, nullptr, 10) : 0;
+    const long code = strtol(fault + length + 1, &end, 10);
+    const long times = *end == ':' ? strtol(end + 1, nullptr, 10) : 0;
     static long injected = 0;
     if (times != 0 && injected >= times) {
         return 0;

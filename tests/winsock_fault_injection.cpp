@@ -9,9 +9,9 @@
 
 #include "fault_rule.h"
 
-#include <cstdarg>
-#include <cstdio>
-#include <cstring>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
 
 template <typename Function> static Function real(const char *name)
 {
@@ -26,15 +26,15 @@ static void trace(const char *format, ...)
 {
     const DWORD last_error = GetLastError();
     static FILE *const file = [] {
-        const char *path = std::getenv("TCPSINK_TRACE");
-        return path == nullptr ? nullptr : std::fopen(path, "w");
+        const char *path = getenv("TCPSINK_TRACE");
+        return path == nullptr ? nullptr : fopen(path, "w");
     }();
     if (file != nullptr) {
         va_list arguments;
         va_start(arguments, format);
-        (void)std::vfprintf(file, format, arguments);
+        (void)vfprintf(file, format, arguments);
         va_end(arguments);
-        (void)std::fflush(file);
+        (void)fflush(file);
     }
     SetLastError(last_error);
 }
@@ -92,7 +92,7 @@ SOCKET WSAAPI socket(int family, int type, int protocol)
 int WSAAPI setsockopt(SOCKET s, int level, int option, const char *value, int length)
 {
     int number = 0;
-    std::memcpy(&number, value, length == sizeof number ? sizeof number : 0);
+    memcpy(&number, value, length == sizeof number ? sizeof number : 0);
     trace("setsockopt(%lld, %d, %d, %d, %d)", handle(s), level, option, number, length);
     return traced(real<int(WSAAPI *)(SOCKET, int, int, const char *, int)>("setsockopt")(
         s, level, option, value, length));
