@@ -1,0 +1,3 @@
+# The MSVC-mode check for 64-bit Windows.
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain.cmake)
