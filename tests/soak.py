@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Soak: holds tcpsink under load and faults and checks that nothing is lost.
 
-usage: soak.py PROGRAM [--emulator CMD] [--clients N] [--bursts N] [--arguments N] [--seed N]
+usage: soak.py PROGRAM [--emulator CMD [--probe EXE]] [--clients N] [--bursts N] [--arguments N] [--seed N]
 """
 import argparse, atexit, os, random, re, signal, socket, subprocess, sys, threading, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_tcpsink import CONNECTED, DISCONNECT, free_port, listening_ports, reset, wait_listening  # noqa: E402
+from test_tcpsink import (CONNECTED, DISCONNECT, free_port, listening_ports, reset, wait_listening,  # noqa: E402
+                          wine_cannot_run)
 
 TIMEOUT = 30.0
 DUE = 5.0  # seconds without new output after which the bytes awaited are overdue (Wine: twice that)
@@ -186,9 +187,13 @@ def main():
     parser.add_argument("--arguments", type=int, default=300)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--emulator", default="", help="command that runs the program, e.g. wine")
+    parser.add_argument("--probe", default="", help="under an emulator: a program of the build's kind that ends with 42")
     args = parser.parse_args()
     global DUE
     EMULATOR.extend(args.emulator.split())
+    if reason := wine_cannot_run(EMULATOR, args.probe):
+        print(f"Windows suite skipped: {reason}")
+        sys.exit(77)
     DUE *= 2 if EMULATOR else 1
     rng = random.Random(args.seed)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("FAIL: stopped"))  # so children are ended too
