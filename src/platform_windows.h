@@ -15,13 +15,17 @@
 #include <fcntl.h>
 #include <io.h>
 
-// Whether there is a stdout to write to. Windows starts a process whose
-// parent gave it none with no handle behind descriptor 1: msvcrt answers -1,
-// the newer runtimes -2. Wine, when the parent closed descriptor 1, gives that
-// descriptor to the directory it opens at start, and every write to it fails.
+// Whether there is a stdout to write to. A process whose parent gave it no
+// standard output has no stream behind stdout: _fileno then answers -2 (-1 in
+// older runtimes), which is no descriptor, or, where the runtime still gives
+// descriptor 1, _get_osfhandle answers -1 or -2. Wine, when the parent closed
+// descriptor 1, gives that descriptor to the directory it opens at start, and
+// every write to it fails.
 inline bool stdout_is_usable()
 {
-    const intptr_t out = _get_osfhandle(_fileno(stdout));
+    const int descriptor = _fileno(stdout);
+    // No descriptor, no handle: _get_osfhandle is not asked about one.
+    const intptr_t out = descriptor < 0 ? -1 : _get_osfhandle(descriptor);
     if (out == -1 || out == -2) {
         return false;
     }
@@ -37,10 +41,13 @@ inline bool stdout_is_usable()
 // stdout shows every byte at once and a stopped process loses nothing.
 // Sockets are handles here, never standard descriptors, so nothing else needs
 // care. Neither _setmode nor setvbuf fails on an open stream; what can be
-// missing is stdout itself.
+// missing is a stream itself, and a missing stderr only has no mode to set.
 inline bool prepare_standard_streams()
 {
-    (void)_setmode(_fileno(stderr), _O_BINARY); // first: it may have to say stdout is gone
+    const int errors = _fileno(stderr);
+    if (errors >= 0) {
+        (void)_setmode(errors, _O_BINARY); // first: it may have to say stdout is gone
+    }
     if (!stdout_is_usable()) {
         return false;
     }
@@ -49,8 +56,10 @@ inline bool prepare_standard_streams()
     return true;
 }
 
-// After a failed write: whether stdout was only full for now. The C runtime's
-// pipes and files always block, so any failure is final.
+// After a failed write: whether stdout was only full for now. Files and pipes
+// block unless the parent made its pipe non-blocking (PIPE_NOWAIT), and the C
+// runtime offers no wait for one: every failed write is taken as final, and
+// tcpsink ends with status 6.
 inline bool stdout_takes_more_later()
 {
     return false;
@@ -65,9 +74,10 @@ inline void print_startup_failure(long code)
     (void)printf("WSAStartup failed with error: %ld\n", code);
 }
 
-// Windows lets another socket bind a specific address of tcpsink's port
-// (127.0.0.1, say) beside its wildcard listener, with no option at all, and
-// that socket then takes the local clients. SO_EXCLUSIVEADDRUSE, Microsoft's
+// Windows lets another socket of the same user bind a specific address of
+// tcpsink's port (127.0.0.1, say) beside its wildcard listener, with no
+// option at all (another user's is refused), and that socket then takes the
+// local clients. SO_EXCLUSIVEADDRUSE, Microsoft's
 // advice for servers, keeps the port for tcpsink alone; SO_REUSEADDR would
 // let a second program share it. If it cannot be set, bind still says whether
 // the port can be had.
