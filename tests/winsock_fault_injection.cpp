@@ -122,10 +122,17 @@ int WSAAPI WSAGetLastError()
     return traced(real<int(WSAAPI *)()>("WSAGetLastError")());
 }
 
+// A closesocket that succeeds clears the error code, as a Windows may (the
+// WSAGetLastError page warns of it) and Wine's does not: a code read after
+// it is lost.
 int WSAAPI closesocket(SOCKET s)
 {
     trace("closesocket(%lld)", handle(s));
-    return traced(real<int(WSAAPI *)(SOCKET)>("closesocket")(s));
+    const int result = real<int(WSAAPI *)(SOCKET)>("closesocket")(s);
+    if (result == 0) {
+        real<void(WSAAPI *)(int)>("WSASetLastError")(0);
+    }
+    return traced(result);
 }
 
 int WSAAPI listen(SOCKET s, int backlog)
