@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Side-by-side benchmark of tcpsink and the sinks a user would otherwise reach
 for: latency, throughput, peak memory and CPU per MiB, each with stdout on a
-pipe that this script reads. Not a test; prints one Markdown table.
+pipe that this script reads. The sinks are measured in interleaved rounds, the
+order reversed every other round, so that none alone pays for the machine
+warming up; with two or more CPUs the sinks run on one and this script, the
+client, on another. Not a test; prints one Markdown table.
 
-usage: bench.py PATH/TO/tcpsink [--size MiB] [--samples N]
+usage: bench.py PATH/TO/tcpsink [--size MiB] [--samples N] [--rounds N]
 """
 import argparse, os, platform, re, select, shutil, socket, statistics, subprocess, sys, tempfile, threading, time
 
@@ -32,8 +35,12 @@ def peers(tcpsink):
     return found
 
 
+SINK_CPUS = None  # the CPUs the sinks run on, apart from the client's, where there are two or more
+
+
 def start(command, port):
-    proc = subprocess.Popen(command(port), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    pin = (lambda: os.sched_setaffinity(0, SINK_CPUS)) if SINK_CPUS else None
+    proc = subprocess.Popen(command(port), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, preexec_fn=pin)
     if not wait_listening(proc, port):
         raise RuntimeError(f"{command(port)} did not listen")
     return proc
@@ -124,45 +131,70 @@ def syscalls_per_byte(tcpsink, size):
     return int(total.group(1)) / size
 
 
+def pin_client():
+    """Keeps this script on one CPU and gives the sinks the others; says where each runs."""
+    global SINK_CPUS
+    cpus = sorted(os.sched_getaffinity(0))
+    if len(cpus) < 2:
+        return f"one CPU ({cpus[0]}) for client and sinks"
+    os.sched_setaffinity(0, {cpus[0]})
+    SINK_CPUS = set(cpus[1:])
+    return f"client on CPU {cpus[0]}, sinks on CPU {', '.join(map(str, cpus[1:]))}"
+
+
+def middle(values):
+    """The median of the rounds' figures and their spread, lowest to highest."""
+    return statistics.median(values), min(values), max(values)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("tcpsink")
     parser.add_argument("--size", type=float, default=4, help="throughput payload in MiB")
-    parser.add_argument("--samples", type=int, default=1000, help="latency samples")
+    parser.add_argument("--samples", type=int, default=1000, help="latency samples per round")
+    parser.add_argument("--rounds", type=int, default=4, help="rounds over all sinks, order reversed every other")
     args = parser.parse_args()
     if not os.access(GNU_TIME, os.X_OK):
         sys.exit(f"needs GNU time as {GNU_TIME} (Debian package time) to measure memory and CPU")
+    placement = pin_client()
     payload = os.urandom(int(args.size * (1 << 20)))
-    rows, failed = [], []
-    for name, command, prefix in peers(os.path.abspath(args.tcpsink)):
-        try:
-            median, p99 = latency(command, prefix, args.samples)
-            mibps, hwm_kib, cpu_per_mib = throughput(command, prefix, payload)
-        except (RuntimeError, OSError) as error:  # a sink that fails must not end the run
-            failed.append(f"| {name} | {error} | | | | |")
-            continue
-        rows.append((name, median, p99, mibps, hwm_kib, cpu_per_mib))
+    sinks = peers(os.path.abspath(args.tcpsink))
+    figures, failed = {name: [] for name, _, _ in sinks}, {}
+    for round_ in range(args.rounds):
+        for name, command, prefix in sinks if round_ % 2 == 0 else sinks[::-1]:
+            if name in failed:
+                continue
+            try:
+                figures[name].append(latency(command, prefix, args.samples) + throughput(command, prefix, payload))
+            except (RuntimeError, OSError) as error:  # a sink that fails must not end the run
+                failed[name] = f"| {name} | {error} | | | | | |"
+    rows = [(name, *(middle([r[i] for r in figures[name]]) for i in range(5))) for name, _, _ in sinks
+            if name not in failed]
 
-    print(f"Machine: {platform.node()}, {os.cpu_count()} cores, {platform.platform()}, "
-          f"payload {args.size:g} MiB, {args.samples} latency samples, over loopback\n")
+    print(f"Machine: {platform.node()}, {os.cpu_count()} cores, {platform.platform()}, {placement}; "
+          f"payload {args.size:g} MiB, {args.samples} latency samples, {args.rounds} rounds, over loopback\n")
     print("Latency: one byte sent with TCP_NODELAY until it is read from the sink's stdout pipe. "
           "Throughput: from the first byte sent until the last is read. Peak RSS and CPU (user plus "
           "system): the throughput run's own resource usage from wait4, however the sink ended, "
           "through GNU time. The sink starts as a copy of GNU time, so the peak is at least that "
-          "copy's (about 1 MiB); the CPU time includes GNU time's own start-up (about 1 ms).\n")
-    print("| sink | latency median (µs) | latency p99 (µs) | throughput (MiB/s) | peak RSS (KiB) | CPU s per MiB |")
-    print("|---|---:|---:|---:|---:|---:|")
+          "copy's (about 1 MiB); the CPU time includes GNU time's own start-up (about 1 ms). Each "
+          "figure is the median of the rounds' figures; the spread is their lowest and highest.\n")
+    print("| sink | latency median (µs) | its spread (µs) | latency p99 (µs) | throughput (MiB/s) | "
+          "peak RSS (KiB) | CPU s per MiB |")
+    print("|---|---:|---:|---:|---:|---:|---:|")
     for name, median, p99, mibps, hwm, cpu in rows:
-        print(f"| {name} | {median:.1f} | {p99:.1f} | {mibps:.2f} | {hwm} | {cpu:.4f} |")
-    print("\n".join(failed))
+        print(f"| {name} | {median[0]:.1f} | {median[1]:.1f}–{median[2]:.1f} | {p99[0]:.1f} | {mibps[0]:.2f} | "
+              f"{hwm[0]:.0f} | {cpu[0]:.4f} |")
+    print("\n".join(failed.values()))
     if not rows or rows[0][0] != "tcpsink":
         sys.exit("tcpsink itself could not be measured")
-    ours = rows[0]
+    ours = [figure[0] for figure in rows[0][1:]]
     print()
-    for name, median, p99, mibps, hwm, cpu in rows[1:]:
-        print(f"- tcpsink / {name}: latency median {ours[1] / median:.2f}x, p99 {ours[2] / p99:.2f}x, "
-              f"throughput {ours[3] / mibps:.3f}x, peak RSS {ours[4] / hwm:.2f}x, CPU per MiB "
-              + (f"{ours[5] / cpu:.0f}x" if cpu else "n/a (no CPU time counted)"))
+    for name, *theirs in rows[1:]:
+        median, p99, mibps, hwm, cpu = (figure[0] for figure in theirs)
+        print(f"- tcpsink / {name}: latency median {ours[0] / median:.2f}x, p99 {ours[1] / p99:.2f}x, "
+              f"throughput {ours[2] / mibps:.3f}x, peak RSS {ours[3] / hwm:.2f}x, CPU per MiB "
+              + (f"{ours[4] / cpu:.0f}x" if cpu else "n/a (no CPU time counted)"))
     per_byte = syscalls_per_byte(os.path.abspath(args.tcpsink), 100_000)
     print(f"- tcpsink system calls per received byte (strace -c, 100,000 bytes): "
           + (f"{per_byte:.4f}" if per_byte is not None else "strace not installed"))
