@@ -77,10 +77,9 @@ inline void print_startup_failure(long code)
 // Windows lets another socket of the same user bind a specific address of
 // tcpsink's port (127.0.0.1, say) beside its wildcard listener, with no
 // option at all (another user's is refused), and that socket then takes the
-// local clients. SO_EXCLUSIVEADDRUSE, Microsoft's
-// advice for servers, keeps the port for tcpsink alone; SO_REUSEADDR would
-// let a second program share it. If it cannot be set, bind still says whether
-// the port can be had.
+// local clients. SO_EXCLUSIVEADDRUSE, Microsoft's advice for servers, keeps
+// the port for tcpsink alone; SO_REUSEADDR would let a second program share
+// it. If it cannot be set, bind still says whether the port can be had.
 inline void set_port_rule(SOCKET listening)
 {
     const int exclusive = 1;
