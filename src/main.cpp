@@ -1,8 +1,10 @@
 // tcpsink: listens on a TCP port and shows on stdout, byte for byte, what
 // each client sends, one client at a time.
 #include "listener.h"
+#include "stdout_writer.h"
 
 #include <stdio.h>
+#include <string.h>
 
 // The fixed messages, one for each ending; the start-up and bind failures
 // add an error code and are composed where they happen.
@@ -26,13 +28,23 @@ static const char *message_for(exit_status status)
     return "";
 }
 
-// The status tells how tcpsink ended even if its message cannot be written,
-// so the message's own result is not looked at. stdout cannot carry the
-// message that it failed.
+// Every message goes through the writer that waits while stdout is full. The
+// status tells how tcpsink ended even if its message cannot be written, so
+// whether it was is not looked at. stdout cannot carry the message that it
+// failed.
+static int end_with(exit_status status, const char *message)
+{
+    if (status == STATUS_OUTPUT_FAILED) {
+        (void)fputs(message, stderr);
+    } else {
+        (void)show_text(message, strlen(message));
+    }
+    return status;
+}
+
 static int end_with(exit_status status)
 {
-    (void)fprintf(status == STATUS_OUTPUT_FAILED ? stderr : stdout, "%s", message_for(status));
-    return status;
+    return end_with(status, message_for(status));
 }
 
 // atoi's rule (C-locale white space, a sign, digits up to the first other
@@ -71,8 +83,10 @@ int main(int argc, char *argv[])
     WSADATA wsa_data;
     const int startup_error = WSAStartup(MAKEWORD(2, 2), &wsa_data);
     if (startup_error != 0) {
-        print_startup_failure(static_cast<long>(startup_error));
-        return STATUS_STARTUP_FAILED;
+        char message[64]; // room for any long
+        (void)snprintf(message, sizeof message, "WSAStartup failed with error: %ld\n",
+                       static_cast<long>(startup_error));
+        return end_with(STATUS_STARTUP_FAILED, message);
     }
 
     const SOCKET listening = socket(AF_INET, SOCK_STREAM, 0);
@@ -89,10 +103,9 @@ int main(int argc, char *argv[])
     if (bind(listening, reinterpret_cast<const sockaddr *>(&address), sizeof address) < 0) {
         const int bind_error = WSAGetLastError(); // before any other call can change it
         (void)closesocket(listening);
-        char text[64];
-        (void)snprintf(text, sizeof text, "Could not bind socket to port: %d", bind_error);
-        (void)printf("%s\n", text); // unchecked, as in end_with
-        return STATUS_BIND_FAILED;
+        char message[64]; // room for any int
+        (void)snprintf(message, sizeof message, "Could not bind socket to port: %d\n", bind_error);
+        return end_with(STATUS_BIND_FAILED, message);
     }
 
     return end_with(serve_clients(listening));

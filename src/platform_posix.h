@@ -10,7 +10,6 @@
 #include <stdio.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <wchar.h>
 
 typedef int SOCKET;
 constexpr SOCKET INVALID_SOCKET = -1;
@@ -87,13 +86,6 @@ inline bool stdout_takes_more_later()
         }
     }
     return true; // on POLLERR or POLLHUP the next write fails for good
-}
-
-// Never called here, as start-up cannot fail; wide output gives the same bytes
-// as narrow for this ASCII text.
-inline void print_startup_failure(long code)
-{
-    (void)wprintf(L"WSAStartup failed with error: %ld\n", code);
 }
 
 // POSIX keeps a port from a new bind while its old connections linger in

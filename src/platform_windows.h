@@ -3,12 +3,6 @@
 #ifndef TCPSINK_PLATFORM_WINDOWS_H
 #define TCPSINK_PLATFORM_WINDOWS_H
 
-// The C runtime's own printf, not mingw-w64's replacement. To an unbuffered
-// stdout, Windows' msvcrt writes one character per _write call, as the
-// replacement does; Wine's msvcrt writes each call in one piece. Either way
-// every byte has reached stdout when printf returns.
-#define __USE_MINGW_ANSI_STDIO 0
-
 #include <stdio.h>
 #include <winsock2.h>
 
@@ -63,15 +57,6 @@ inline bool prepare_standard_streams()
 inline bool stdout_takes_more_later()
 {
     return false;
-}
-
-// In binary mode msvcrt writes wprintf's wide text as raw UTF-16 (Windows and
-// Wine alike). The text is ASCII, so narrow printf writes the very bytes that
-// the wide text stands for.
-// Unchecked, as every ending message is: the status tells.
-inline void print_startup_failure(long code)
-{
-    (void)printf("WSAStartup failed with error: %ld\n", code);
 }
 
 // Windows lets another socket of the same user bind a specific address of

@@ -92,6 +92,16 @@ def stop_traced(tracer):
             os.kill(int(pid), signal.SIGTERM)
 
 
+def waits_in_poll(proc):
+    """Whether proc comes to wait in poll, for a full stdout, before it ends or is overdue."""
+    deadline, wchan = time.monotonic() + due(), pathlib.Path(f"/proc/{proc.pid}/wchan")
+    while proc.poll() is None and time.monotonic() < deadline:
+        if "poll" in wchan.read_text():
+            return True
+        time.sleep(0.001)
+    return False
+
+
 def injected(fault="", trace=None):
     """Keyword arguments for run or Sink that put the fault injector under the program:
     LD_PRELOAD natively, the Windows Sockets stand-in (which also writes the trace) on Windows."""
@@ -340,6 +350,18 @@ class Failures(unittest.TestCase):
         expected = CONNECTED + data + DISCONNECT
         sink.read(len(expected), due(), chunk=256, pause=0.002)  # slower than tcpsink writes
         self.assertEqual(sink.out, expected)
+        bind_failed = b"Could not bind socket to port: %d\n" % errno.EADDRINUSE
+        for args, ending, status in ((["1", "2"], USAGE, 0), ([str(port)], bind_failed, 2)):
+            with self.subTest(args=args):  # full from the start: the ending message is waited for too
+                r, w = os.pipe()
+                fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)
+                os.set_blocking(w, False)
+                os.write(w, b"x" * 4096)
+                proc = subprocess.Popen([ARGS.program, *args], stdout=w)
+                os.close(w)
+                self.assertTrue(waits_in_poll(proc), "not waiting for the full pipe")
+                with open(r, "rb") as pipe:
+                    self.assertEqual((pipe.read(), proc.wait()), (b"x" * 4096 + ending, status))
 
     def test_terminal_shows_each_byte_once(self):
         def terminal(blocking=False):  # raw, so the bytes compare as sent; a terminal can take part of a write
@@ -377,10 +399,8 @@ class Failures(unittest.TestCase):
                 for payload in [b"y" * (room - len(CONNECTED) - early), b"1", b"2", b"3", b"4"]:
                     client(port, payload)
                     expected += CONNECTED + payload + DISCONNECT
-                deadline, wchan = time.monotonic() + due(), pathlib.Path(f"/proc/{sink.proc.pid}/wchan")
-                while "poll" not in wchan.read_text() and time.monotonic() < deadline:
-                    time.sleep(0.001)  # read only once tcpsink waits for the full terminal
-                self.assertIn("poll", wchan.read_text(), "not waiting for the full terminal")
+                # read only once tcpsink waits for the full terminal
+                self.assertTrue(waits_in_poll(sink.proc), "not waiting for the full terminal")
                 sink.expect(expected)
                 sink.stop()
 
