@@ -30,6 +30,7 @@ exit_status serve_clients(SOCKET listening)
             }
             return STATUS_ACCEPT_FAILED;
         }
+        give_up_on_vanished_client(client);
         // On a failed write the client is left to the end of the process.
         if (!show_text(connected, sizeof connected - 1) || !copy_client_bytes(client) ||
             !show_text(disconnect, sizeof disconnect - 1)) {

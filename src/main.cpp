@@ -70,6 +70,20 @@ static unsigned short port_from_argument(const char *text)
     return static_cast<unsigned short>(value & 0xFFFFU);
 }
 
+// A byte sent as TCP urgent data (telnet's interrupt, FTP's abort) is kept
+// out of the stream unless asked for, and would never be shown: in line it
+// stays in its place. Set on the listener, it holds for every connection
+// accepted from it: Linux copies a listener's options to each, and
+// Microsoft's accept page says an accepted socket has the listener's
+// properties. If it cannot be set, urgent bytes stay out of the stream as
+// before and every other byte is still shown, so the result is not looked at.
+static void receive_urgent_bytes_in_line(SOCKET listening)
+{
+    const int on = 1;
+    (void)setsockopt(listening, SOL_SOCKET, SO_OOBINLINE, reinterpret_cast<const char *>(&on),
+                     sizeof on);
+}
+
 int main(int argc, char *argv[])
 {
     if (!prepare_standard_streams()) {
@@ -95,6 +109,7 @@ int main(int argc, char *argv[])
     }
 
     set_port_rule(listening);
+    receive_urgent_bytes_in_line(listening);
 
     sockaddr_in address = {};
     address.sin_family = AF_INET;

@@ -6,6 +6,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <stdio.h>
 #include <sys/socket.h>
@@ -96,6 +97,31 @@ inline void set_port_rule(SOCKET listening)
 {
     const int reuse = 1;
     (void)setsockopt(listening, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+}
+
+// A client whose host vanished (power lost, cable pulled) sends no FIN or
+// reset, and would hold tcpsink in recv for ever, every later client behind
+// it. Keep-alive has the system probe a silent client's host and end the
+// connection when it stops answering; recv then fails, a disconnect. Linux
+// and the BSDs take the timing per socket (macOS names the first option
+// TCP_KEEPALIVE; without one, the system's default holds). A client whose
+// host answers stays as long as it likes. Each option that cannot be set
+// leaves the connection served as before, so no result is looked at.
+inline void give_up_on_vanished_client(SOCKET client)
+{
+    const int on = 1;
+    (void)setsockopt(client, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+#ifdef TCP_KEEPIDLE
+    (void)setsockopt(client, IPPROTO_TCP, TCP_KEEPIDLE, &KEEPALIVE_IDLE_SECONDS,
+                     sizeof KEEPALIVE_IDLE_SECONDS);
+#endif
+#ifdef TCP_KEEPINTVL
+    (void)setsockopt(client, IPPROTO_TCP, TCP_KEEPINTVL, &KEEPALIVE_INTERVAL_SECONDS,
+                     sizeof KEEPALIVE_INTERVAL_SECONDS);
+#endif
+#ifdef TCP_KEEPCNT
+    (void)setsockopt(client, IPPROTO_TCP, TCP_KEEPCNT, &KEEPALIVE_PROBES, sizeof KEEPALIVE_PROBES);
+#endif
 }
 
 // accept failures caused by the one pending connection, not by the listener:

@@ -238,7 +238,7 @@ class Clients(unittest.TestCase):
         self.port = free_port()
         self.sink = Sink(self, str(self.port), self.port)
 
-    def test_bytes_close_and_reset_then_next_client(self):
+    def test_bytes_urgent_close_and_reset_then_next_client(self):
         every_byte = bytes(range(256))
         client(self.port, every_byte)
         expected = CONNECTED + every_byte + DISCONNECT
@@ -251,6 +251,12 @@ class Clients(unittest.TestCase):
         self.sink.expect(expected)
         reset(c)
         expected += DISCONNECT
+        self.sink.expect(expected)
+        urgent = client(self.port, b"before \xff\xf4\xff", close=False)  # telnet's IAC IP IAC DM, DM urgent
+        urgent.send(b"\xf2", socket.MSG_OOB)
+        urgent.sendall(b" after")
+        urgent.close()
+        expected += CONNECTED + b"before \xff\xf4\xff\xf2 after" + DISCONNECT
         self.sink.expect(expected)
         client(self.port, b"next")
         self.sink.expect(expected + CONNECTED + b"next" + DISCONNECT)
@@ -441,11 +447,16 @@ class SystemCalls(unittest.TestCase):
         client(port, b"abc")
         sink.expect(CONNECTED + b"abc" + DISCONNECT)
         sink.stop()
-        with open(trace) as lines:
-            calls = [m.group(1) for m in map(re.compile(r"(\w+)\(").match, lines) if m]
-        calls = calls[calls.index("listen"):]
+        with open(trace) as lines:  # socket options with their arguments, other calls by name
+            calls = [args if name == "setsockopt" else name
+                     for name, args in re.findall(r"^(\w+)\((.*)\) += ", lines.read(), re.M)]
+        option = "{}, SOL_{}, [{}], 4".format
+        keep_alive = [option(4, "SOCKET, SO_KEEPALIVE", 1), option(4, "TCP, TCP_KEEPIDLE", 15),
+                      option(4, "TCP, TCP_KEEPINTVL", 15), option(4, "TCP, TCP_KEEPCNT", 10)]
         per_byte = ["recvfrom", "write"]
-        self.assertEqual(calls, ["listen", "accept", "write"] + per_byte * 3 +
+        self.assertEqual(calls[calls.index("socket"):],
+                         ["socket", option(3, "SOCKET, SO_REUSEADDR", 1), option(3, "SOCKET, SO_OOBINLINE", 1), "bind",
+                          "listen", "accept"] + keep_alive + ["write"] + per_byte * 3 +
                          ["recvfrom", "write", "close", "listen", "accept"])
 
     def test_windows_sockets_calls(self):
@@ -460,12 +471,15 @@ class SystemCalls(unittest.TestCase):
             time.sleep(0.01)  # the next listen and accept follow the disconnect text
         sink.stop()
         calls = traced_calls(trace)
-        s, c = calls[1][2], calls[6][2]
+        s, c = calls[1][2], calls[7][2]
         accept = ("accept", f"{s}, 0, 0")
         self.assertEqual(calls, [("WSAStartup", "0x0202", "0"), ("socket", "2, 1, 0", s),
                                  ("setsockopt", f"{s}, 65535, -5, 1, 4", "0"),  # SO_EXCLUSIVEADDRUSE
+                                 ("setsockopt", f"{s}, 65535, 256, 1, 4", "0"),  # SO_OOBINLINE
                                  ("htons", str(port), str(socket.htons(port))), ("bind", f"{s}, 2:{port}:0, 16", "0"),
-                                 ("listen", f"{s}, 5", "0"), accept + (c,)] + [("recv", f"{c}, 1, 0", "1")] * 3 +
+                                 ("listen", f"{s}, 5", "0"), accept + (c,),
+                                 ("WSAIoctl", f"{c}, 0x98000004, 1, 15000, 15000", "0")] +  # SIO_KEEPALIVE_VALS
+                         [("recv", f"{c}, 1, 0", "1")] * 3 +
                          [("recv", f"{c}, 1, 0", "0"), ("closesocket", c, "0"), ("listen", f"{s}, 5", "0"),
                           accept + (None,)])
 

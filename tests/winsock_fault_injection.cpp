@@ -7,6 +7,8 @@
 #define WINSOCK_API_LINKAGE __declspec(dllexport)
 #include <winsock2.h>
 
+#include <mstcpip.h>
+
 #include "fault_rule.h"
 
 #include <stdarg.h>
@@ -158,4 +160,22 @@ int WSAAPI recv(SOCKET s, char *buffer, int length, int flags)
 {
     trace("recv(%lld, %d, %d)", handle(s), length, flags);
     return traced(real<int(WSAAPI *)(SOCKET, char *, int, int)>("recv")(s, buffer, length, flags));
+}
+
+// The keep-alive timing as its three values; other codes by number alone.
+int WSAAPI WSAIoctl(SOCKET s, DWORD code, void *in, DWORD in_length, void *out, DWORD out_length,
+                    DWORD *returned, WSAOVERLAPPED *overlapped,
+                    LPWSAOVERLAPPED_COMPLETION_ROUTINE completion)
+{
+    trace("WSAIoctl(%lld, 0x%08lx", handle(s), static_cast<unsigned long>(code));
+    if (code == SIO_KEEPALIVE_VALS && in_length == sizeof(tcp_keepalive)) {
+        const auto *timing = static_cast<const tcp_keepalive *>(in);
+        trace(", %lu, %lu, %lu", static_cast<unsigned long>(timing->onoff),
+              static_cast<unsigned long>(timing->keepalivetime),
+              static_cast<unsigned long>(timing->keepaliveinterval));
+    }
+    trace(")");
+    return traced(real<int(WSAAPI *)(SOCKET, DWORD, void *, DWORD, void *, DWORD, DWORD *,
+                                     WSAOVERLAPPED *, LPWSAOVERLAPPED_COMPLETION_ROUTINE)>(
+        "WSAIoctl")(s, code, in, in_length, out, out_length, returned, overlapped, completion));
 }
