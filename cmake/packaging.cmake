@@ -1,6 +1,6 @@
-# Install layout and packages: a Debian package from the native build, a zip
-# of tcpsink.exe, a text for Windows users, the manual page and the licence
-# from each Windows build. Every version in them is PROJECT_VERSION.
+# Install layout and packages: a Debian package from the native build, and
+# from each Windows build a zip of tcpsink.exe, README.txt (the manual in
+# Windows terms) and the licence. Every version in them is PROJECT_VERSION.
 include(GNUInstallDirs)
 
 set(CPACK_PACKAGE_NAME tcpsink)
@@ -34,31 +34,27 @@ configure_file(man/tcpsink.1.in tcpsink.1 @ONLY)
 
 if(WIN32)
   install(TARGETS tcpsink RUNTIME DESTINATION .)
-  # A text for Windows users, the manual page as plain text and the licence,
-  # each with Windows line ends. Without groff (a Windows host, say) the
-  # program builds, but no zip can be made.
-  find_program(TCPSINK_GROFF groff) # Debian package groff-base
-  if(NOT TCPSINK_GROFF)
-    message(STATUS "Packaging: no groff to render the manual for the zip; tcpsink builds, no zip")
+  # README.txt, the manual in Windows terms, and the licence, each with
+  # Windows line ends. Without groff (a Windows host, say) tcpsink builds, but
+  # no zip can be made.
+  find_program(TCPSINK_GROFF groff)
+  if(TCPSINK_GROFF)
+    function(windows_text text source)
+      add_custom_command(OUTPUT ${text}
+                         COMMAND ${CMAKE_COMMAND} -DIN=${source} -DOUT=${text} ${ARGN}
+                                 -P ${PROJECT_SOURCE_DIR}/cmake/windows_text.cmake
+                         DEPENDS ${source} ${PROJECT_SOURCE_DIR}/cmake/windows_text.cmake VERBATIM)
+      install(FILES ${CMAKE_BINARY_DIR}/${text} DESTINATION .)
+    endfunction()
+    math(EXPR bits "${CMAKE_SIZEOF_VOID_P} * 8")
+    windows_text(README.txt ${CMAKE_BINARY_DIR}/tcpsink.1 -DMAN=${TCPSINK_GROFF} -DBITS=${bits}
+                 "-DTITLE=tcpsink ${PROJECT_VERSION} for Windows")
+    windows_text(LICENSE.txt ${PROJECT_SOURCE_DIR}/LICENSE)
+    add_custom_target(windows_texts ALL DEPENDS README.txt LICENSE.txt)
+  else()
+    message(STATUS "Packaging: no groff to render README.txt; tcpsink builds, but no zip can be made")
     return()
   endif()
-  set(TCPSINK_WINDOWS_NEEDED "Windows Vista")
-  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(TCPSINK_WINDOWS_NEEDED "a 64-bit Windows Vista")
-  endif()
-  configure_file(packaging/README-windows.txt.in README-windows.txt @ONLY)
-  set(texts README.txt tcpsink.txt LICENSE.txt)
-  set(sources ${CMAKE_BINARY_DIR}/README-windows.txt ${CMAKE_BINARY_DIR}/tcpsink.1
-              ${PROJECT_SOURCE_DIR}/LICENSE)
-  set(renderers "" ${TCPSINK_GROFF} "")
-  foreach(text source renderer IN ZIP_LISTS texts sources renderers)
-    add_custom_command(OUTPUT ${text}
-                       COMMAND ${CMAKE_COMMAND} -DIN=${source} -DOUT=${text} -DMAN=${renderer}
-                               -P ${PROJECT_SOURCE_DIR}/cmake/windows_text.cmake
-                       DEPENDS ${source} ${PROJECT_SOURCE_DIR}/cmake/windows_text.cmake VERBATIM)
-    install(FILES ${CMAKE_BINARY_DIR}/${text} DESTINATION .)
-  endforeach()
-  add_custom_target(windows_texts ALL DEPENDS ${texts})
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME windows-${CMAKE_SYSTEM_PROCESSOR})
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
