@@ -23,7 +23,7 @@ set(CPACK_STRIP_FILES ON)
 set(TCPSINK_RELEASE_DIR ${PROJECT_BINARY_DIR}/release CACHE PATH "Folder that packaging fills with the release")
 set(CPACK_TCPSINK_RELEASE_DIR ${TCPSINK_RELEASE_DIR})
 set(CPACK_TCPSINK_SOURCE_DATE_EPOCH ${TCPSINK_SOURCE_DATE_EPOCH})
-set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package_time.cmake)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/before_package.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/finish_package.cmake)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                                                 GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -36,7 +36,7 @@ if(WIN32)
   install(TARGETS tcpsink RUNTIME DESTINATION .)
   # README.txt, the manual in Windows terms, and the licence, each with
   # Windows line ends. Without groff (a Windows host, say) tcpsink builds, but
-  # no zip can be made.
+  # the zip cannot be made, and packaging says so.
   find_program(TCPSINK_GROFF groff)
   if(TCPSINK_GROFF)
     function(windows_text text source)
@@ -53,7 +53,7 @@ if(WIN32)
     add_custom_target(windows_texts ALL DEPENDS README.txt LICENSE.txt)
   else()
     message(STATUS "Packaging: no groff to render README.txt; tcpsink builds, but no zip can be made")
-    return()
+    set(CPACK_TCPSINK_MISSING "groff (Debian package groff-base)")
   endif()
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME windows-${CMAKE_SYSTEM_PROCESSOR})
