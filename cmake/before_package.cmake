@@ -6,14 +6,13 @@
 # headers, the zip's members) are the source's date, unless SOURCE_DATE_EPOCH
 # is exported for this run.
 set(missing ${CPACK_TCPSINK_MISSING}) # what configure did not find
-set(tools python3:python3) # the finishing step's; then each generator's own
+set(programs python3) # the finishing step's; then each generator's own
+set(packages python3)
 if(CPACK_GENERATOR STREQUAL "DEB")
-  list(APPEND tools file:file dpkg-shlibdeps:dpkg-dev)
+  list(APPEND programs file dpkg-shlibdeps)
+  list(APPEND packages file dpkg-dev)
 endif()
-foreach(tool IN LISTS tools)
-  string(REPLACE ":" ";" tool ${tool})
-  list(GET tool 0 program)
-  list(GET tool 1 package)
+foreach(program package IN ZIP_LISTS programs packages)
   find_program(TCPSINK_TOOL_${program} ${program} NO_CACHE)
   if(NOT TCPSINK_TOOL_${program})
     list(APPEND missing "${program} (Debian package ${package})")
