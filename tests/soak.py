@@ -6,8 +6,8 @@ usage: soak.py PROGRAM [--emulator CMD [--probe EXE]] [--clients N] [--bursts N]
 import argparse, atexit, os, random, re, signal, socket, subprocess, sys, threading, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_tcpsink import (CONNECTED, DISCONNECT, free_port, listening_ports, reset, wait_listening,  # noqa: E402
-                          skip_where_wine_cannot_run)
+from test_tcpsink import (CONNECTED, DISCONNECT, free_port, listening_ports, reset, skip_where_wine_cannot_run,  # noqa: E402
+                          socket_inodes, tcp_table, wait_listening)
 
 TIMEOUT = 30.0
 DUE = 5.0  # seconds without new output after which the bytes awaited are overdue (Wine: twice that)
@@ -70,10 +70,13 @@ class Output:
 
 def figures(pid):
     """Open descriptors and resident KiB of the program. Under Wine a socket handle is a
-    descriptor of the Wine server, not of the process, so the server's are counted."""
+    descriptor of the Wine server, not of the process, so the server's TCP sockets are counted:
+    its other descriptors come and go with the prefix's own services."""
     with open(f"/proc/{pid}/status") as status:
         rss = int(re.search(r"VmRSS:\s+(\d+)", status.read()).group(1))
-    return len(os.listdir(f"/proc/{wine_server() if EMULATOR else pid}/fd")), rss
+    if not EMULATOR:
+        return len(os.listdir(f"/proc/{pid}/fd")), rss
+    return len(socket_inodes(wine_server()) & {row[9] for row in tcp_table()}), rss
 
 
 def soak_clients(program, rng, clients, bursts):
@@ -131,12 +134,9 @@ def soak_clients(program, rng, clients, bursts):
         sys.exit(f"FAIL: output differs from the prediction at byte {at} of {len(expected)}")
     print(f"clients served: {clients + 6 * bursts} ({clients} sequential, {bursts} bursts of 5 queued behind 1)")
     print(f"bytes checked: {len(expected)}; resets survived: {resets}")
-    # The Wine server's count also moves with the prefix's own services, by a few; a handle kept
-    # per client would add one for each.
-    slack, holder = (clients // 10, "Wine server ") if EMULATOR else (0, "")
-    print(f"{holder}descriptors before/after: {before[0]}/{after[0]}; "
-          f"resident KiB before/after: {before[1]}/{after[1]}")
-    if abs(after[0] - before[0]) > slack or after[1] > before[1] + 64:
+    held = "Wine server TCP sockets" if EMULATOR else "descriptors"
+    print(f"{held} before/after: {before[0]}/{after[0]}; resident KiB before/after: {before[1]}/{after[1]}")
+    if after[0] != before[0] or after[1] > before[1] + 64:
         sys.exit("FAIL: descriptors or memory grew")
 
 
@@ -154,8 +154,7 @@ def random_argument(rng):
 
 
 def ports_in_use():
-    with open("/proc/net/tcp") as table:
-        return {int(row.split()[1].split(":")[1], 16) for row in table.readlines()[1:]}
+    return {int(row[1].split(":")[1], 16) for row in tcp_table()}
 
 
 def soak_arguments(program, rng, count):

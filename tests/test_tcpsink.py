@@ -3,7 +3,7 @@
 
 usage: test_tcpsink.py PROGRAM [--emulator CMD [--probe EXE] [--launcher EXE]] [--injector SO_OR_DLL] [unittest args]
 """
-import argparse, atexit, contextlib, errno, fcntl, os, pathlib, re, resource, select, shutil, signal, socket, struct, subprocess, sys, threading, time, tty
+import argparse, contextlib, errno, fcntl, os, pathlib, re, resource, select, shutil, signal, socket, struct, subprocess, sys, threading, time, tty
 import unittest
 
 ARGS = None
@@ -44,19 +44,6 @@ def skip_where_wine_cannot_run(emulator, probe):
     sys.exit(77)
 
 
-def keep_wine_running(emulator):
-    """Under Wine, a cmd.exe that waits for the whole group, so that this prefix's server and system
-    processes are started by it, with their output away from every test: started by a tcpsink.exe
-    they would write to its stderr, where a fault of Wine's own as they stop (once, a 64-bit
-    service's page fault in the 32-bit group) would fail a test that checks stderr."""
-    if emulator:
-        keeper = subprocess.Popen(emulator + ["cmd", "/k", "echo running"], stdin=subprocess.PIPE,
-                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        atexit.register(keeper.kill)
-        if select.select([keeper.stdout], [], [], TIMEOUT)[0]:
-            keeper.stdout.readline()  # it runs, so they do
-
-
 def free_port():
     with socket.socket() as s:
         s.bind(("0.0.0.0", 0))
@@ -66,18 +53,26 @@ def free_port():
 def listening_ports(pid=None):
     """Ports in LISTEN state on every IPv4 address (of one process, if pid is given), from the
     kernel's table: a socket bound to one address is not what tcpsink promises."""
-    inodes = None
-    if pid is not None:
-        inodes = set()
-        for fd in os.listdir(f"/proc/{pid}/fd") if os.path.isdir(f"/proc/{pid}/fd") else []:
-            try:
-                inodes.update(re.findall(r"socket:\[(\d+)\]", os.readlink(f"/proc/{pid}/fd/{fd}")))
-            except FileNotFoundError:
-                pass  # closed while we looked
-    with open("/proc/net/tcp") as table:
-        rows = [line.split() for line in table.readlines()[1:]]
-    return {int(r[1].split(":")[1], 16) for r in rows
+    inodes = None if pid is None else socket_inodes(pid)
+    return {int(r[1].split(":")[1], 16) for r in tcp_table()
             if r[1].startswith("00000000:") and r[3] == "0A" and (inodes is None or r[9] in inodes)}
+
+
+def tcp_table():
+    """The kernel's IPv4 TCP sockets, a row of fields each (field 9: the socket's inode)."""
+    with open("/proc/net/tcp") as table:
+        return [line.split() for line in table.readlines()[1:]]
+
+
+def socket_inodes(pid):
+    """The inodes of the sockets that process pid holds."""
+    inodes = set()
+    for fd in os.listdir(f"/proc/{pid}/fd") if os.path.isdir(f"/proc/{pid}/fd") else []:
+        try:
+            inodes.update(re.findall(r"socket:\[(\d+)\]", os.readlink(f"/proc/{pid}/fd/{fd}")))
+        except FileNotFoundError:
+            pass  # closed while we looked
+    return inodes
 
 
 def wait_listening(proc, port=None, holder=None):
@@ -505,7 +500,6 @@ if __name__ == "__main__":
     parser.add_argument("--launcher", default="", help="under an emulator: starts a program with the standard handles asked for")
     ARGS, rest = parser.parse_known_args()
     ARGS.emulator = ARGS.emulator.split()
-    keep_wine_running(ARGS.emulator)
     skip_where_wine_cannot_run(ARGS.emulator, ARGS.probe)
     result = unittest.main(argv=[sys.argv[0]] + rest, verbosity=2, failfast=True, exit=False).result
     if not result.wasSuccessful():
