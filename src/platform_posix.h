@@ -99,14 +99,10 @@ inline void set_port_rule(SOCKET listening)
     (void)setsockopt(listening, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
 }
 
-// A client whose host vanished (power lost, cable pulled) sends no FIN or
-// reset, and would hold tcpsink in recv for ever, every later client behind
-// it. Keep-alive has the system probe a silent client's host and end the
-// connection when it stops answering; recv then fails, a disconnect. Linux
-// and the BSDs take the timing per socket (macOS names the first option
-// TCP_KEEPALIVE; without one, the system's default holds). A client whose
-// host answers stays as long as it likes. Each option that cannot be set
-// leaves the connection served as before, so no result is looked at.
+// Keep-alive (see platform.h). Linux and the BSDs take the timing per socket
+// (macOS names the first option TCP_KEEPALIVE; without one, the system's
+// default holds). Each option that cannot be set leaves the connection served
+// as before, so no result is looked at.
 inline void give_up_on_vanished_client(SOCKET client)
 {
     const int on = 1;

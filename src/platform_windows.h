@@ -74,15 +74,12 @@ inline void set_port_rule(SOCKET listening)
                      reinterpret_cast<const char *>(&exclusive), sizeof exclusive);
 }
 
-// A client whose host vanished (power lost, cable pulled) sends no FIN or
-// reset, and would hold tcpsink in recv for ever, every later client behind
-// it. Keep-alive has the system probe a silent client's host and end the
-// connection when it stops answering; recv then fails, a disconnect. The
-// timing is set per connection with SIO_KEEPALIVE_VALS, which every Windows
-// from Vista on takes (TCP_KEEPIDLE only from Windows 10, version 1709);
-// Vista and later send 10 probes. Under Wine the values become Linux's
-// options, with Linux's own count. If it cannot be set, the connection is
-// served as before, so the result is not looked at.
+// Keep-alive (see platform.h). The timing is set per connection with
+// SIO_KEEPALIVE_VALS, which every Windows from Vista on takes (TCP_KEEPIDLE
+// only from Windows 10, version 1709); Vista and later send 10 probes. Under
+// Wine the values become Linux's options, with Linux's own count. If it
+// cannot be set, the connection is served as before, so the result is not
+// looked at.
 inline void give_up_on_vanished_client(SOCKET client)
 {
     tcp_keepalive timing = {1, KEEPALIVE_IDLE_SECONDS * 1000UL,
