@@ -1,6 +1,6 @@
 // One client at a time: every received byte goes to stdout as it arrives.
 #include "listener.h"
-#include "stdout_writer.h"
+#include "output_writer.h"
 
 // Copies the client's bytes, one recv and one write each, until it closes or
 // the connection fails (both count as a disconnect); false if stdout fails.

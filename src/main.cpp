@@ -1,7 +1,7 @@
 // tcpsink: listens on a TCP port and shows on stdout, byte for byte, what
 // each client sends, one client at a time.
 #include "listener.h"
-#include "stdout_writer.h"
+#include "output_writer.h"
 
 #include <stdio.h>
 #include <string.h>
@@ -28,14 +28,14 @@ static const char *message_for(exit_status status)
     return "";
 }
 
-// Every message goes through the writer that waits while stdout is full. The
-// status tells how tcpsink ended even if its message cannot be written, so
-// whether it was is not looked at. stdout cannot carry the message that it
+// Every message goes through the writer that waits while its stream is full.
+// The status tells how tcpsink ended even if its message cannot be written,
+// so whether it was is not looked at. stdout cannot carry the message that it
 // failed.
 static int end_with(exit_status status, const char *message)
 {
     if (status == STATUS_OUTPUT_FAILED) {
-        (void)fputs(message, stderr);
+        (void)show_error(message, strlen(message));
     } else {
         (void)show_text(message, strlen(message));
     }

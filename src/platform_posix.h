@@ -64,11 +64,11 @@ inline bool prepare_standard_streams()
     return true;
 }
 
-// After a failed write: whether stdout was only full for now. A non-blocking
-// stdout, inherited from the parent, answers a full pipe, terminal or socket
-// with EAGAIN; then wait until it takes more, so the rest can be written. Any
-// other failure is final.
-inline bool stdout_takes_more_later()
+// After a failed write: whether the stream (stdout or stderr) was only full
+// for now. A non-blocking descriptor, inherited from the parent, answers a
+// full pipe, terminal or socket with EAGAIN; then wait until it takes more,
+// so the rest can be written. Any other failure is final.
+inline bool stream_takes_more_later(FILE *stream)
 {
     switch (errno) {
     case EAGAIN:
@@ -79,8 +79,8 @@ inline bool stdout_takes_more_later()
     default:
         return false;
     }
-    clearerr(stdout);
-    pollfd out = {STDOUT_FILENO, POLLOUT, 0};
+    clearerr(stream);
+    pollfd out = {fileno(stream), POLLOUT, 0};
     while (poll(&out, 1, -1) < 0) {
         if (errno != EINTR) {
             return false;

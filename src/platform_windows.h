@@ -52,11 +52,11 @@ inline bool prepare_standard_streams()
     return true;
 }
 
-// After a failed write: whether stdout was only full for now. Files and pipes
-// block unless the parent made its pipe non-blocking (PIPE_NOWAIT), and the C
-// runtime offers no wait for one: every failed write is taken as final, and
-// tcpsink ends with status 6.
-inline bool stdout_takes_more_later()
+// After a failed write: whether the stream (stdout or stderr) was only full
+// for now. Files and pipes block unless the parent made its pipe non-blocking
+// (PIPE_NOWAIT), and the C runtime offers no wait for one: every failed write
+// is taken as final, and tcpsink ends with status 6.
+inline bool stream_takes_more_later(FILE *)
 {
     return false;
 }

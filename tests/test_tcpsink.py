@@ -166,9 +166,10 @@ class Sink:
     """tcpsink as a child; its output is read from a pipe, by default its own stdout pipe."""
 
     def __init__(self, test, arg, port=None, prefix=None, program=None, reader=None, **popen):
-        self.test, self.out, self.port, self.wrapped = test, b"", port, prefix is not None
+        """arg: the one argument, or a list of them."""
+        self.test, self.out, self.err, self.port, self.wrapped = test, b"", b"", port, prefix is not None
         prefix = ARGS.emulator if prefix is None else prefix
-        self.proc = subprocess.Popen(prefix + [program or ARGS.program, arg],
+        self.proc = subprocess.Popen(prefix + [program or ARGS.program, *([arg] if isinstance(arg, str) else arg)],
                                      **{"stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **popen})
         self.reader = reader if reader is not None else self.proc.stdout and self.proc.stdout.fileno()
         test.addCleanup(self.stop)
@@ -197,8 +198,8 @@ class Sink:
             if self.wrapped:
                 stop_traced(self.proc)
             self.proc.terminate()
-        if self.proc.stderr.closed:
-            return self.proc.returncode, self.err
+        if not self.proc.stderr or self.proc.stderr.closed:  # not a pipe of ours, or read already
+            return self.proc.wait(TIMEOUT), self.err
         rest, self.err = self.proc.communicate(timeout=TIMEOUT)
         self.out += rest or b""
         while windows() and self.port in listening_ports():
@@ -349,29 +350,35 @@ class Failures(unittest.TestCase):
     def test_full_non_blocking_stdout_is_waited_for(self):
         if windows():
             self.skipTest("a Windows pipe is non-blocking only where a Windows parent made it so")
-        r, w = os.pipe()
-        fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)  # full after a few thousand bytes
-        os.set_blocking(w, False)
+
+        def full_pipe(filled=0):  # non-blocking, full after a few thousand bytes
+            r, w = os.pipe()
+            fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)
+            os.set_blocking(w, False)
+            os.write(w, b"x" * filled)
+            self.addCleanup(os.close, r)
+            return r, w
+
+        r, w = full_pipe()
         port, data = free_port(), os.urandom(100_000)
         sink = Sink(self, str(port), port, reader=r, stdout=w)
         os.close(w)
-        self.addCleanup(os.close, r)
         threading.Thread(target=client, args=(port, data), daemon=True).start()
         expected = CONNECTED + data + DISCONNECT
         sink.read(len(expected), due(), chunk=256, pause=0.002)  # slower than tcpsink writes
         self.assertEqual(sink.out, expected)
         bind_failed = b"Could not bind socket to port: %d\n" % errno.EADDRINUSE
-        for args, ending, status in ((["1", "2"], USAGE, 0), ([str(port)], bind_failed, 2)):
-            with self.subTest(args=args):  # full from the start: the ending message is waited for too
-                r, w = os.pipe()
-                fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)
-                os.set_blocking(w, False)
-                os.write(w, b"x" * 4096)
-                proc = subprocess.Popen([ARGS.program, *args], stdout=w)
+        no_stdout = b"Could not write to standard output\n"
+        for args, stream, ending, status in ((["1", "2"], "stdout", USAGE, 0), ([str(port)], "stdout", bind_failed, 2),
+                                             (["0"], "stderr", no_stdout, 6)):
+            with self.subTest(args=args, full=stream):  # full from the start: the ending message is waited for too
+                r, w = full_pipe(4096)
+                closed_stdout = (lambda: os.close(1)) if stream == "stderr" else None
+                ending_sink = Sink(self, args, reader=r, preexec_fn=closed_stdout, **{stream: w})
                 os.close(w)
-                self.assertTrue(waits_in_poll(proc), "not waiting for the full pipe")
-                with open(r, "rb") as pipe:
-                    self.assertEqual((pipe.read(), proc.wait()), (b"x" * 4096 + ending, status))
+                self.assertTrue(waits_in_poll(ending_sink.proc), "not waiting for the full pipe")
+                ending_sink.expect(b"x" * 4096 + ending)
+                self.assertEqual(ending_sink.proc.wait(TIMEOUT), status)
 
     def test_terminal_shows_each_byte_once(self):
         def terminal(blocking=False):  # raw, so the bytes compare as sent; a terminal can take part of a write
