@@ -99,16 +99,19 @@ inline void set_port_rule(SOCKET listening)
     (void)setsockopt(listening, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
 }
 
-// Keep-alive (see platform.h). Linux and the BSDs take the timing per socket
-// (macOS names the first option TCP_KEEPALIVE; without one, the system's
-// default holds). Each option that cannot be set leaves the connection served
-// as before, so no result is looked at.
+// Keep-alive (see platform.h). Linux, the BSDs and macOS take the timing per
+// socket; macOS names the idle time TCP_KEEPALIVE. Where a system has none of
+// these (OpenBSD), its own timing holds. Each option that cannot be set
+// leaves the connection served as before, so no result is looked at.
 inline void give_up_on_vanished_client(SOCKET client)
 {
     const int on = 1;
     (void)setsockopt(client, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-#ifdef TCP_KEEPIDLE
+#if defined(TCP_KEEPIDLE)
     (void)setsockopt(client, IPPROTO_TCP, TCP_KEEPIDLE, &KEEPALIVE_IDLE_SECONDS,
+                     sizeof KEEPALIVE_IDLE_SECONDS);
+#elif defined(TCP_KEEPALIVE)
+    (void)setsockopt(client, IPPROTO_TCP, TCP_KEEPALIVE, &KEEPALIVE_IDLE_SECONDS,
                      sizeof KEEPALIVE_IDLE_SECONDS);
 #endif
 #ifdef TCP_KEEPINTVL
