@@ -7,7 +7,7 @@ import argparse, atexit, os, random, re, signal, socket, subprocess, sys, thread
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_tcpsink import (CONNECTED, DISCONNECT, free_port, listening_ports, reset, skip_where_wine_cannot_run,  # noqa: E402
-                          socket_inodes, tcp_table, wait_listening)
+                          socket_inodes, tcp_table, wait_listening, wine_server)
 
 TIMEOUT = 30.0
 DUE = 5.0  # seconds without new output after which the bytes awaited are overdue (Wine: twice that)
@@ -21,28 +21,9 @@ def start(*args):
     return CHILDREN[-1]
 
 
-def wine_server():
-    """The Wine server of this prefix: it, not the Windows process, holds the sockets."""
-    prefix = os.environ.get("WINEPREFIX")
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open(f"/proc/{pid}/comm") as comm:
-                if not comm.read().startswith("wineserver"):
-                    continue
-            with open(f"/proc/{pid}/environ", "rb") as environ:
-                variables = dict(v.split(b"=", 1) for v in environ.read().split(b"\0") if b"=" in v)
-            if variables.get(b"WINEPREFIX") == (prefix and prefix.encode()):
-                return int(pid)
-        except OSError:
-            pass  # ended while we looked
-    return -1  # none yet: nothing listens
-
-
-def listens_on(proc):
-    """The ports that proc is seen to listen on; under Wine those of its server."""
-    if not EMULATOR:
-        return wait_listening(proc)
-    return wait_listening(proc, holder=wine_server)
+def listens_on(proc, port=None):
+    """The ports that proc is seen to listen on (port alone, if given); under Wine those of its server."""
+    return wait_listening(proc, port, holder=wine_server if EMULATOR else None)
 
 
 class Output:
@@ -83,7 +64,7 @@ def soak_clients(program, rng, clients, bursts):
     port = free_port()
     proc = start(program, str(port))
     out, expected, resets = Output(proc), bytearray(), 0
-    if not wait_listening(proc, port):
+    if not listens_on(proc, port):
         sys.exit(f"FAIL: not listening on {port}")
 
     def connect(payload):
@@ -157,6 +138,19 @@ def ports_in_use():
     return {int(row[1].split(":")[1], 16) for row in tcp_table()}
 
 
+def may_bind(port):
+    """Whether this user may bind port at all: on Linux only a privileged user may bind one below
+    net.ipv4.ip_unprivileged_port_start (1024 by default)."""
+    with socket.socket() as s:
+        try:
+            s.bind(("0.0.0.0", port))
+        except PermissionError:
+            return False
+        except OSError:
+            pass  # in use: that is told apart below
+    return True
+
+
 def soak_arguments(program, rng, count):
     taken = 0
     for argument in [""] + [random_argument(rng) for _ in range(count - 1)]:
@@ -169,13 +163,14 @@ def soak_arguments(program, rng, count):
             time.sleep(0.001)  # Wine's server closes the socket a moment after the process ends
         if bound and (port == 0 or bound == {port}):
             continue
-        in_use |= ports_in_use()  # the reference port was in use: bind must refuse it
-        if proc.returncode == 2 and output.startswith(b"Could not bind socket to port: ") and port in in_use:
+        in_use |= ports_in_use()  # the reference port was in use or not this user's: bind must refuse it
+        if proc.returncode == 2 and output.startswith(b"Could not bind socket to port: ") and (
+                port in in_use or not may_bind(port)):
             taken += 1
             continue
         sys.exit(f"FAIL: argument {argument!r}: expected port {port}, listened on {bound}, "
                  f"status {proc.returncode}, output {output!r}")
-    print(f"argument strings tried: {count}; reference port taken (bind refused): {taken}")
+    print(f"argument strings tried: {count}; reference port taken or not this user's (bind refused): {taken}")
 
 
 def main():

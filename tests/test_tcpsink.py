@@ -65,35 +65,58 @@ def tcp_table():
 
 
 def socket_inodes(pid):
-    """The inodes of the sockets that process pid holds."""
+    """The inodes of the sockets that process pid holds: none once it ends, or while it ends, when
+    only root may read its table."""
     inodes = set()
-    for fd in os.listdir(f"/proc/{pid}/fd") if os.path.isdir(f"/proc/{pid}/fd") else []:
-        try:
-            inodes.update(re.findall(r"socket:\[(\d+)\]", os.readlink(f"/proc/{pid}/fd/{fd}")))
-        except FileNotFoundError:
-            pass  # closed while we looked
+    with contextlib.suppress(FileNotFoundError, PermissionError):
+        for fd in os.listdir(f"/proc/{pid}/fd"):
+            with contextlib.suppress(FileNotFoundError):  # closed while we looked
+                inodes.update(re.findall(r"socket:\[(\d+)\]", os.readlink(f"/proc/{pid}/fd/{fd}")))
     return inodes
 
 
 def wait_listening(proc, port=None, holder=None):
-    """The ports proc listens on once it listens, or nothing if it ends or TIMEOUT passes first.
-    With port given, any process's socket counts: under Wine or strace it is not proc's own.
-    Without, holder() names the process whose sockets count (under Wine, its server)."""
+    """The ports proc listens on once it listens (port alone, if given), or nothing if it ends or
+    TIMEOUT passes first. holder() names the process whose sockets count where they are not proc's
+    own: under Wine its server, under strace its tracee."""
     deadline = time.monotonic() + TIMEOUT
     while proc.poll() is None and time.monotonic() < deadline:
-        ports = listening_ports() & {port} if port is not None else listening_ports(holder() if holder else proc.pid)
+        ports = listening_ports(holder() if holder else proc.pid)
+        if port is not None:
+            ports &= {port}
         if ports:
             return ports
         time.sleep(0.01)
     return set()
 
 
+def wine_server():
+    """The Wine server of this prefix: it, not the Windows process, holds the sockets."""
+    prefix = os.environ.get("WINEPREFIX")
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/comm") as comm:
+                if not comm.read().startswith("wineserver"):
+                    continue
+            with open(f"/proc/{pid}/environ", "rb") as environ:
+                variables = dict(v.split(b"=", 1) for v in environ.read().split(b"\0") if b"=" in v)
+            if variables.get(b"WINEPREFIX") == (prefix and prefix.encode()):
+                return int(pid)
+        except OSError:
+            pass  # ended while we looked, or another user's
+    return -1  # none yet: nothing listens
+
+
+def children(pid):
+    with open(f"/proc/{pid}/task/{pid}/children") as listed:
+        return [int(child) for child in listed.read().split()]
+
+
 def stop_traced(tracer):
     """Stops the program that a wrapper runs, if it still runs: strace ignores SIGTERM, GNU time
     would end without its child."""
-    with open(f"/proc/{tracer.pid}/task/{tracer.pid}/children") as children:
-        for pid in children.read().split():
-            os.kill(int(pid), signal.SIGTERM)
+    for pid in children(tracer.pid):
+        os.kill(pid, signal.SIGTERM)
 
 
 def waits_in_poll(proc):
@@ -173,8 +196,14 @@ class Sink:
                                      **{"stdout": subprocess.PIPE, "stderr": subprocess.PIPE, **popen})
         self.reader = reader if reader is not None else self.proc.stdout and self.proc.stdout.fileno()
         test.addCleanup(self.stop)
-        if port is not None and not wait_listening(self.proc, port):
+        if port is not None and not wait_listening(self.proc, port, self.holder):
             test.fail(f"not listening on 0.0.0.0:{port}: status {self.proc.poll()}")
+
+    def holder(self):
+        """The process whose sockets are tcpsink's: under Wine its server, under strace its tracee."""
+        if windows():
+            return wine_server()
+        return (children(self.proc.pid) or [-1])[0] if self.wrapped else self.proc.pid
 
     def read(self, size, timeout, chunk=65536, pause=0.0):
         """Reads until size bytes are in, the output ends, or no byte comes for timeout seconds."""
