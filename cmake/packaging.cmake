@@ -3,6 +3,14 @@
 # Windows terms) and the licence. Every version in them is PROJECT_VERSION.
 include(GNUInstallDirs)
 
+# Everything is installed as one named component, which CPack installs by
+# name: its list of installed files then goes to install_manifest_tcpsink.txt,
+# not to the install_manifest.txt of a cmake --install. Else packaging would
+# overwrite that list, which removing an installed tcpsink reads, and once
+# sudo had written it, fail on a file of root's.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME tcpsink)
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};tcpsink;tcpsink;/")
+
 set(CPACK_PACKAGE_NAME tcpsink)
 set(CPACK_PACKAGE_VENDOR "tcpsink developers")
 set(CPACK_PACKAGE_CONTACT "tcpsink developers <tcpsink@users.noreply.example>")
@@ -17,16 +25,15 @@ client, a script) and read the raw bytes it sends.")
 set(CPACK_STRIP_FILES ON)
 
 # The same source gives the same packages: the source's date in every time
-# stamp, folders 0755 whatever the umask, a fixed zip. Each finished package
+# stamp, fixed modes whatever the umask, a fixed zip. Each finished package
 # goes to the release folder, which holds one version's packages and their
 # SHA256SUMS, nothing else; CPack's own work stays in the build folder.
 set(TCPSINK_RELEASE_DIR ${PROJECT_BINARY_DIR}/release CACHE PATH "Folder that packaging fills with the release")
 set(CPACK_TCPSINK_RELEASE_DIR ${TCPSINK_RELEASE_DIR})
 set(CPACK_TCPSINK_SOURCE_DATE_EPOCH ${TCPSINK_SOURCE_DATE_EPOCH})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/before_package.cmake)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_modes.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/finish_package.cmake)
-set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
-                                                GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS LICENSE)
 
