@@ -125,6 +125,10 @@ foreach(file tcpsink.1 changelog)
 endforeach()
 add_custom_target(compressed_docs ALL DEPENDS tcpsink.1.gz changelog.gz)
 
+# The folders that installing makes are 0755 whatever the umask.
+set(folders ${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_MANDIR}/man1 ${CMAKE_INSTALL_DOCDIR})
+install(CODE "set(FOLDERS \"${folders}\")")
+install(SCRIPT ${CMAKE_CURRENT_LIST_DIR}/install_folders.cmake)
 install(TARGETS tcpsink RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CMAKE_BINARY_DIR}/tcpsink.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CMAKE_BINARY_DIR}/changelog.gz ${CMAKE_BINARY_DIR}/copyright
