@@ -7,7 +7,8 @@
 foreach(folder IN LISTS FOLDERS)
   set(path "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${folder}")
   set(missing "")
-  while(NOT IS_DIRECTORY "${path}")
+  # Up to the first folder that exists, or the start of a relative path.
+  while(NOT path STREQUAL "" AND NOT IS_DIRECTORY "${path}")
     list(PREPEND missing "${path}")
     get_filename_component(path "${path}" DIRECTORY)
   endwhile()
