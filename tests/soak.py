@@ -83,7 +83,7 @@ def soak_clients(program, rng, clients, bursts):
         return result
 
     for i in range(1, clients + 1):
-        payload = b"" if i % 100 == 0 else rng.randbytes(rng.randint(1, 64))
+        payload = b"" if i % 100 == 0 else random_bytes(rng)
         c = connect(payload)
         expected += CONNECTED + payload
         if i % 10 == 0 and payload:
@@ -98,7 +98,7 @@ def soak_clients(program, rng, clients, bursts):
             before = measure()
     for b in range(bursts):
         held = connect(b"held %d" % b)
-        queued = [rng.randbytes(rng.randint(1, 64)) for _ in range(5)]
+        queued = [random_bytes(rng) for _ in range(5)]
         for payload in queued:
             connect(payload).close()
         expected += CONNECTED + b"held %d" % b
@@ -119,6 +119,12 @@ def soak_clients(program, rng, clients, bursts):
     print(f"{held} before/after: {before[0]}/{after[0]}; resident KiB before/after: {before[1]}/{after[1]}")
     if after[0] != before[0] or after[1] > before[1] + 64:
         sys.exit("FAIL: descriptors or memory grew")
+
+
+def random_bytes(rng):
+    """1 to 64 random bytes (Random.randbytes is Python 3.9's)."""
+    size = rng.randint(1, 64)
+    return rng.getrandbits(8 * size).to_bytes(size, "little")
 
 
 def reference_port(argument):

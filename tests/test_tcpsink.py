@@ -382,7 +382,7 @@ class Failures(unittest.TestCase):
 
         def full_pipe(filled=0):  # non-blocking, full after a few thousand bytes
             r, w = os.pipe()
-            fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)
+            fcntl.fcntl(w, getattr(fcntl, "F_SETPIPE_SZ", 1031), 4096)  # named from Python 3.10 on
             os.set_blocking(w, False)
             os.write(w, b"x" * filled)
             self.addCleanup(os.close, r)
