@@ -6,8 +6,9 @@ usage: soak.py PROGRAM [--emulator CMD [--probe EXE]] [--clients N] [--bursts N]
 import argparse, atexit, os, random, re, signal, socket, subprocess, sys, threading, time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from test_tcpsink import (CONNECTED, DISCONNECT, free_port, listening_ports, reset, skip_where_wine_cannot_run,  # noqa: E402
-                          socket_inodes, tcp_table, wait_listening, wine_server)
+sys.dont_write_bytecode = True  # the source tree stays as it was
+from test_tcpsink import (CONNECTED, DISCONNECT, bind_refused, free_port, listening_ports, reset,  # noqa: E402
+                          skip_where_wine_cannot_run, socket_inodes, tcp_table, until, wait_listening, wine_server)
 
 TIMEOUT = 30.0
 DUE = 5.0  # seconds without new output after which the bytes awaited are overdue (Wine: twice that)
@@ -21,9 +22,9 @@ def start(*args):
     return CHILDREN[-1]
 
 
-def listens_on(proc, port=None):
-    """The ports that proc is seen to listen on (port alone, if given); under Wine those of its server."""
-    return wait_listening(proc, port, holder=wine_server if EMULATOR else None)
+def listens_on(proc):
+    """The ports that proc is seen to listen on; under Wine those of its server."""
+    return wait_listening(proc, holder=wine_server if EMULATOR else None)
 
 
 class Output:
@@ -40,9 +41,11 @@ class Output:
                 self.more.notify_all()
 
     def wait_for(self, size):
+        """Until size bytes are in: fails once none has come for DUE seconds, or after DUE for
+        each 64 KiB awaited."""
         with self.more:
-            have = -1
-            while len(self.data) < size and len(self.data) > have:
+            have, deadline = -1, time.monotonic() + DUE * (1 + max(0, size - len(self.data)) / 65536)
+            while len(self.data) < size and len(self.data) > have and time.monotonic() < deadline:
                 have = len(self.data)
                 self.more.wait_for(lambda: len(self.data) >= size, DUE)
             if len(self.data) < size:
@@ -64,7 +67,7 @@ def soak_clients(program, rng, clients, bursts):
     port = free_port()
     proc = start(program, str(port))
     out, expected, resets = Output(proc), bytearray(), 0
-    if not listens_on(proc, port):
+    if port not in listens_on(proc):
         sys.exit(f"FAIL: not listening on {port}")
 
     def connect(payload):
@@ -140,38 +143,24 @@ def random_argument(rng):
             + rng.choice(["", "", "abc", " 7", "x9", ":80", "-", "."]))
 
 
-def ports_in_use():
-    return {int(row[1].split(":")[1], 16) for row in tcp_table()}
-
-
-def may_bind(port):
-    """Whether this user may bind port at all: on Linux only a privileged user may bind one below
-    net.ipv4.ip_unprivileged_port_start (1024 by default)."""
-    with socket.socket() as s:
-        try:
-            s.bind(("0.0.0.0", port))
-        except PermissionError:
-            return False
-        except OSError:
-            pass  # in use: that is told apart below
-    return True
-
-
 def soak_arguments(program, rng, count):
     taken = 0
     for argument in [""] + [random_argument(rng) for _ in range(count - 1)]:
-        port, in_use = reference_port(argument), ports_in_use()
+        # Whether a bind of the reference port is refused, as tcpsink's must be, just before and
+        # after tcpsink's own: the port may be another program's, in either address family, or
+        # not this user's. Under Wine, lingering connections hold a port too.
+        port = reference_port(argument)
+        refused = port != 0 and bind_refused(port, reuse=not EMULATOR)
         proc = start(program, argument)
         bound = listens_on(proc)
         proc.terminate()
         output = proc.communicate(timeout=TIMEOUT)[0]
-        while EMULATOR and bound & listening_ports(wine_server()):
-            time.sleep(0.001)  # Wine's server closes the socket a moment after the process ends
+        # Wine's server closes the socket a moment after the process ends.
+        until(lambda: not EMULATOR or not bound & listening_ports(wine_server()), DUE, 0.001)
         if bound and (port == 0 or bound == {port}):
             continue
-        in_use |= ports_in_use()  # the reference port was in use or not this user's: bind must refuse it
-        if proc.returncode == 2 and output.startswith(b"Could not bind socket to port: ") and (
-                port in in_use or not may_bind(port)):
+        refused = refused or port != 0 and bind_refused(port, reuse=not EMULATOR)
+        if proc.returncode == 2 and output.startswith(b"Could not bind socket to port: ") and refused:
             taken += 1
             continue
         sys.exit(f"FAIL: argument {argument!r}: expected port {port}, listened on {bound}, "
