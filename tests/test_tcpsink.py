@@ -154,6 +154,24 @@ def waits_in_poll(proc):
     return False
 
 
+def strace_refused():
+    """Why strace cannot trace a program here (missing, or ptrace refused, as a container may), or None."""
+    if not shutil.which("strace"):
+        return "needs strace (Debian package strace)"
+    probe = subprocess.run(["strace", "-qq", "-o", os.devnull, "true"], capture_output=True, text=True, timeout=TIMEOUT)
+    return f"strace cannot trace here: {probe.stderr.partition(chr(10))[0]}" if probe.returncode else None
+
+
+def keep_alive_timer(port, peer):
+    """Seconds until the first keep-alive probe of tcpsink's end of peer's connection to port, as ss
+    shows it; None without that timer."""
+    connection = f"sport = :{port} and dport = :{peer.getsockname()[1]}"
+    shown = subprocess.run(["ss", "-Htno", "state", "established", connection], capture_output=True, text=True,
+                           timeout=TIMEOUT).stdout
+    timer = re.search(r"timer:\(keepalive,(?:(\d+)min)?(?:(\d+)(?:sec|\.))?(?:(\d+)ms)?,", shown)
+    return timer and int(timer[1] or 0) * 60 + int(timer[2] or 0) + int(timer[3] or 0) / 1000
+
+
 def injected(fault="", trace=None):
     """Keyword arguments for run or Sink that put the fault injector under the program:
     LD_PRELOAD natively, the Windows Sockets stand-in (which also writes the trace) on Windows."""
@@ -356,6 +374,16 @@ class Clients(unittest.TestCase):
         second.close()
         self.sink.expect(expected + DISCONNECT)
 
+    def test_silent_client_probed_after_15_seconds(self):
+        if not shutil.which("ss"):
+            self.skipTest("needs ss (Debian package iproute2)")
+        started = time.monotonic()
+        with client(self.port, b"x", close=False) as c:
+            self.sink.expect(CONNECTED + b"x")
+            timer, elapsed = keep_alive_timer(self.port, c), time.monotonic() - started
+        self.assertIsNotNone(timer, "no keep-alive timer on the connection")
+        self.assertTrue(15 - elapsed - 1 <= timer <= 15, f"first probe in {timer:g} s, {elapsed:.1f} s after connecting")
+
     def test_output_visible_at_once_and_kept_when_stopped(self):
         c = client(self.port, b"no line end", close=False)
         self.sink.expect(CONNECTED + b"no line end")
@@ -531,24 +559,30 @@ class SystemCalls(unittest.TestCase):
     def test_one_receive_and_one_write_per_byte(self):
         if windows():
             self.skipTest("the native build's; the Windows calls are traced by the stand-in")
-        if not shutil.which("strace"):
-            self.skipTest("needs strace (Debian package strace)")
+        refused = strace_refused()
+        if refused:
+            self.skipTest(refused)
         port, trace = free_port(), os.path.join(ARGS.workdir, "strace.txt")
         sink = Sink(self, str(port), port, prefix=["strace", "-qq", "-o", trace])
         client(port, b"abc")
         sink.expect(CONNECTED + b"abc" + DISCONNECT)
         sink.stop()
-        with open(trace) as lines:  # socket options with their arguments, other calls by name
-            calls = [args if name == "setsockopt" else name
-                     for name, args in re.findall(r"^(\w+)\((.*)\) += ", lines.read(), re.M)]
-        option = "{}, SOL_{}, [{}], 4".format
-        keep_alive = [option(4, "SOCKET, SO_KEEPALIVE", 1), option(4, "TCP, TCP_KEEPIDLE", 15),
-                      option(4, "TCP, TCP_KEEPINTVL", 15), option(4, "TCP, TCP_KEEPCNT", 10)]
-        per_byte = ["recvfrom", "write"]
-        self.assertEqual(calls[calls.index("socket"):],
-                         ["socket", option(3, "SOCKET, SO_REUSEADDR", 1), option(3, "SOCKET, SO_OOBINLINE", 1), "bind",
-                          "listen", "accept"] + keep_alive + ["write"] + per_byte * 3 +
-                         ["recvfrom", "write", "close", "listen", "accept"])
+        with open(trace) as lines:
+            calls = re.findall(r"^(\w+)\((.*)\) += (\S+)", lines.read(), re.M)
+        calls = calls[[name for name, _, _ in calls].index("socket"):]
+        role = {calls[0][2]: "listener", next(fd for name, _, fd in calls if name == "accept"): "client"}
+        # Socket options in any order, named by socket; the other calls in order.
+        options = {(role[args.split(", ")[0]], args.split(", ", 1)[1])
+                   for name, args, _ in calls if name == "setsockopt"}
+        option = "SOL_{}, [{}], 4".format
+        self.assertEqual([name for name, _, _ in calls if name != "setsockopt"],
+                         ["socket", "bind", "listen", "accept", "write"] + ["recvfrom", "write"] * 4 +
+                         ["close", "listen", "accept"])
+        # Keep-alive's idle time shows in the connection's timer; its interval and count only here.
+        self.assertLessEqual({("listener", option("SOCKET, SO_REUSEADDR", 1)),
+                              ("listener", option("SOCKET, SO_OOBINLINE", 1)),
+                              ("client", option("TCP, TCP_KEEPINTVL", 15)), ("client", option("TCP, TCP_KEEPCNT", 10))},
+                             options)
 
     def test_windows_sockets_calls(self):
         if not windows():
