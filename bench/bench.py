@@ -11,7 +11,8 @@ usage: bench.py PATH/TO/tcpsink [--size MiB] [--samples N] [--rounds N]
 import argparse, os, platform, re, select, shutil, socket, statistics, subprocess, sys, tempfile, threading, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests"))
-from test_tcpsink import free_port, stop_traced, wait_listening  # noqa: E402
+sys.dont_write_bytecode = True  # the source tree stays as it was
+from test_tcpsink import free_port, stop_traced, strace_refused, wait_listening, wrapped  # noqa: E402
 
 TIMEOUT = 120.0
 GNU_TIME = "/usr/bin/time"
@@ -38,12 +39,23 @@ def peers(tcpsink):
 SINK_CPUS = None  # the CPUs the sinks run on, apart from the client's, where there are two or more
 
 
-def start(command, port):
+def start(command, port, wrapper=False):
+    """The sink, listening on port; under a wrapper (GNU time, strace), the wrapper, whose child
+    holds the socket. One that does not listen is ended."""
     pin = (lambda: os.sched_setaffinity(0, SINK_CPUS)) if SINK_CPUS else None
     proc = subprocess.Popen(command(port), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, preexec_fn=pin)
-    if not wait_listening(proc, port):
+    if port not in wait_listening(proc, (lambda: wrapped(proc)) if wrapper else None):
+        end(proc)
         raise RuntimeError(f"{command(port)} did not listen")
     return proc
+
+
+def end(proc):
+    """Ends a sink, and the sink a wrapper runs, whatever went wrong."""
+    if proc.poll() is None:
+        stop_traced(proc)
+        proc.kill()
+    proc.communicate(timeout=TIMEOUT)
 
 
 def read_exactly(proc, size):
@@ -57,25 +69,22 @@ def read_exactly(proc, size):
         got += len(chunk)
 
 
-def stop(proc):
-    proc.terminate()
-    proc.communicate(timeout=TIMEOUT)
-
-
 def latency(command, prefix, samples):
     port = free_port()
     proc = start(command, port)
-    with socket.create_connection(("127.0.0.1", port)) as c:
-        c.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        c.sendall(b"x")
-        read_exactly(proc, len(prefix) + 1)
-        times = []
-        for _ in range(samples):
-            t0 = time.perf_counter_ns()
-            c.send(b"x")
-            read_exactly(proc, 1)
-            times.append((time.perf_counter_ns() - t0) / 1000)
-    stop(proc)
+    try:
+        with socket.create_connection(("127.0.0.1", port), timeout=TIMEOUT) as c:
+            c.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+            c.sendall(b"x")
+            read_exactly(proc, len(prefix) + 1)
+            times = []
+            for _ in range(samples):
+                t0 = time.perf_counter_ns()
+                c.send(b"x")
+                read_exactly(proc, 1)
+                times.append((time.perf_counter_ns() - t0) / 1000)
+    finally:
+        end(proc)
     times.sort()
     return statistics.median(times), times[min(len(times) - 1, int(len(times) * 0.99))]
 
@@ -101,34 +110,41 @@ def stop_and_measure(proc, figures):
 
 def throughput(command, prefix, payload):
     port, figures = free_port(), tempfile.NamedTemporaryFile(suffix=".time")
-    proc = start(measured(command, figures.name), port)
-    c = socket.create_connection(("127.0.0.1", port))
-    sender = threading.Thread(target=lambda: (c.sendall(payload), c.close()))
-    t0 = time.perf_counter()
-    sender.start()
+    proc = start(measured(command, figures.name), port, wrapper=True)
     try:
+        c = socket.create_connection(("127.0.0.1", port), timeout=TIMEOUT)
+        sender = threading.Thread(target=lambda: (c.sendall(payload), c.close()))
+        t0 = time.perf_counter()
+        sender.start()
         read_exactly(proc, len(prefix) + len(payload))
-    finally:
         seconds = time.perf_counter() - t0
         sender.join()
         hwm_kib, cpu = stop_and_measure(proc, figures.name)
+    finally:
+        end(proc)
     mib = len(payload) / (1 << 20)
     return mib / seconds, hwm_kib, cpu / mib
 
 
 def syscalls_per_byte(tcpsink, size):
-    if not shutil.which("strace"):
-        return None
+    """System calls per byte received, or why strace cannot count them here."""
+    refused = strace_refused()
+    if refused:
+        return refused
     port = free_port()
     with tempfile.NamedTemporaryFile(suffix=".strace") as out:
-        proc = start(lambda p: ["strace", "-c", "-o", out.name, tcpsink, str(p)], port)
-        with socket.create_connection(("127.0.0.1", port)) as c:
-            c.sendall(os.urandom(size))
-        read_exactly(proc, len(TCPSINK_ANNOUNCEMENT) + size)
-        stop_traced(proc)
-        proc.communicate(timeout=TIMEOUT)
-        total = re.search(r"\s(\d+)\s+(?:\d+\s+)?total", open(out.name).read())
-    return int(total.group(1)) / size
+        proc = start(lambda p: ["strace", "-c", "-o", out.name, tcpsink, str(p)], port, wrapper=True)
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=TIMEOUT) as c:
+                c.sendall(os.urandom(size))
+            read_exactly(proc, len(TCPSINK_ANNOUNCEMENT) + size)
+            stop_traced(proc)
+            proc.communicate(timeout=TIMEOUT)
+        finally:
+            end(proc)
+        with open(out.name) as counts:
+            total = re.search(r"\s(\d+)\s+(?:\d+\s+)?total", counts.read())
+    return f"{int(total.group(1)) / size:.4f}"
 
 
 def pin_client():
@@ -195,9 +211,10 @@ def main():
         print(f"- tcpsink / {name}: latency median {ours[0] / median:.2f}x, p99 {ours[1] / p99:.2f}x, "
               f"throughput {ours[2] / mibps:.3f}x, peak RSS {ours[3] / hwm:.2f}x, CPU per MiB "
               + (f"{ours[4] / cpu:.0f}x" if cpu else "n/a (no CPU time counted)"))
-    per_byte = syscalls_per_byte(os.path.abspath(args.tcpsink), 100_000)
-    print(f"- tcpsink system calls per received byte (strace -c, 100,000 bytes): "
-          + (f"{per_byte:.4f}" if per_byte is not None else "strace not installed"))
+    print("- tcpsink system calls per received byte (strace -c, 100,000 bytes): " +
+          syscalls_per_byte(os.path.abspath(args.tcpsink), 100_000))
+    if failed:
+        sys.exit("not every sink could be measured")
 
 
 if __name__ == "__main__":
