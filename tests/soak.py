@@ -155,8 +155,8 @@ def soak_arguments(program, rng, count):
         bound = listens_on(proc)
         proc.terminate()
         output = proc.communicate(timeout=TIMEOUT)[0]
-        # Wine's server closes the socket a moment after the process ends.
-        until(lambda: not EMULATOR or not bound & listening_ports(wine_server()), DUE, 0.001)
+        if EMULATOR:  # Wine's server closes the socket a moment after the process ends
+            until(lambda: not bound & listening_ports(wine_server()), DUE, 0.001)
         if bound and (port == 0 or bound == {port}):
             continue
         refused = refused or port != 0 and bind_refused(port, reuse=not EMULATOR)

@@ -289,8 +289,8 @@ class Sink:
             self.test.fail(f"still running {TIMEOUT:g} s after SIGTERM: killed")
         self.out += rest or b""
         self.err = self.err or b""
-        # Wine's server closes the socket a moment after the process ends.
-        until(lambda: not windows() or self.port not in listening_ports(wine_server()), due(), 0.001)
+        if windows():  # Wine's server closes the socket a moment after the process ends
+            until(lambda: self.port not in listening_ports(wine_server()), due(), 0.001)
         sys.stderr.write(self.err.decode(errors="replace"))  # a sanitizer's report, say
         return self.proc.returncode, self.err
 

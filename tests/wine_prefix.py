@@ -9,7 +9,7 @@ Debian's Wine starts its server with -p0: it begins to shut down the moment no p
 prefix runs, and a program that starts in that moment is cut off with it ("wine client error:
 ... Connection reset by peer"), as one of the soak's runs was, started as the one before ended.
 A server started here stays 10 seconds after the last program: longer than any gap between a
-suite's runs, and it still goes by itself soon after the suite.
+suite's runs; should the suite's cleanup not run, it still goes by itself soon after.
 """
 import os, subprocess, sys, tempfile
 
