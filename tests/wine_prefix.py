@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Readies WINEPREFIX for a suite under Wine: one server for the whole suite, then the prefix;
-without EMULATOR, after the suite, ends that server and the prefix's programs, which would else
-outlive the suite by the server's 10 seconds.
+without EMULATOR, after the suite, ends that server and every program of the prefix, which would
+else outlive the suite by the server's 10 seconds, or for good where their server died first.
 
 usage: wine_prefix.py WINESERVER [EMULATOR]
 
@@ -11,14 +11,25 @@ prefix runs, and a program that starts in that moment is cut off with it ("wine 
 A server started here stays 10 seconds after the last program: longer than any gap between a
 suite's runs; should the suite's cleanup not run, it still goes by itself soon after.
 """
-import os, subprocess, sys, tempfile
+import contextlib, os, signal, subprocess, sys, tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.dont_write_bytecode = True  # the source tree stays as it was
+from test_tcpsink import prefix_processes, until  # noqa: E402
 
 wineserver, *emulator = sys.argv[1:]
 os.makedirs(os.environ["WINEPREFIX"], exist_ok=True)  # the server is found through its folder
 # A server an earlier run left may be the shutting-down kind: end it; that none runs is fine.
+# Programs whose server died (an interrupted run's services, blocked on its pipe for good) are
+# killed: nothing else would end them.
 subprocess.run([wineserver, "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+for pid in prefix_processes():
+    with contextlib.suppress(ProcessLookupError):
+        os.kill(pid, signal.SIGKILL)
 if not emulator:
-    sys.exit()
+    until(lambda: not prefix_processes(), 10)
+    left = prefix_processes()
+    sys.exit(f"still running in {os.environ['WINEPREFIX']}: {left}" if left else None)
 # The server and the programs that wineboot leaves running (Wine's services) write to a file,
 # shown if the prefix cannot be made. On this test's output CTest would wait for them; on a
 # tcpsink.exe's stderr, a fault of Wine's own as they stop (once, a 64-bit service's page
