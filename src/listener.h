@@ -5,8 +5,8 @@
 
 #include "platform.h"
 
-// The program's exit statuses, one for each way it can end.
-enum exit_status {
+// The program's exit statuses, one for each way it can end: 0 to 6 fit a byte.
+enum exit_status : unsigned char {
     STATUS_USAGE = 0,
     STATUS_STARTUP_FAILED = 1,
     STATUS_BIND_FAILED = 2,

@@ -48,17 +48,17 @@ inline int closesocket(SOCKET s)
 // given the null device; a closed stdout means nothing could ever be shown.
 // Unbuffered: a pipe or file shows every byte at once, and a stopped process
 // loses nothing held back in a buffer. setvbuf cannot fail this early.
+inline bool null_device_if_closed(int fd)
+{
+    return fcntl(fd, F_GETFD) >= 0 || open("/dev/null", O_RDWR) == fd;
+}
+
 inline bool prepare_standard_streams()
 {
-    if (fcntl(STDOUT_FILENO, F_GETFD) < 0) {
-        return false;
-    }
     // With stdout open, open() takes the lowest closed descriptor: 0, then 2.
-    const int others[] = {STDIN_FILENO, STDERR_FILENO};
-    for (const int fd : others) {
-        if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDWR) != fd) {
-            return false;
-        }
+    if (fcntl(STDOUT_FILENO, F_GETFD) < 0 || !null_device_if_closed(STDIN_FILENO) ||
+        !null_device_if_closed(STDERR_FILENO)) {
+        return false;
     }
     (void)setvbuf(stdout, nullptr, _IONBF, 0);
     return true;
