@@ -34,4 +34,18 @@ list(SORT lines) # by name, whatever order the folder lists them in
 list(TRANSFORM lines REPLACE "^([^\t]+)\t(.+)$" "\\2  \\1")
 string(REPLACE ";" "\n" lines "${lines}")
 file(WRITE ${release}/SHA256SUMS "${lines}\n")
-message(STATUS "The release of tcpsink ${version}: ${release}, checksums in SHA256SUMS")
+
+set(build_files ${CPACK_TCPSINK_BUILD_FILES} ${CMAKE_CPACK_COMMAND})
+if(CPACK_GENERATOR STREQUAL "DEB")
+  foreach(tool IN ITEMS file dpkg-shlibdeps dpkg-deb)
+    find_program(TCPSINK_TOOL_${tool} ${tool} NO_CACHE REQUIRED)
+    list(APPEND build_files ${TCPSINK_TOOL_${tool}})
+  endforeach()
+endif()
+foreach(package IN LISTS CPACK_PACKAGE_FILES)
+  get_filename_component(name ${package} NAME)
+  execute_process(COMMAND ${python3} ${CMAKE_CURRENT_LIST_DIR}/build_info.py ${release} ${name} ${build_files}
+                  COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
+message(STATUS "The release of tcpsink ${version}: ${release}, checksums in SHA256SUMS, "
+               "what made them in BUILDINFO")

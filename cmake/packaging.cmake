@@ -31,6 +31,19 @@ set(CPACK_STRIP_FILES ON)
 set(TCPSINK_RELEASE_DIR ${PROJECT_BINARY_DIR}/release CACHE PATH "Folder that packaging fills with the release")
 set(CPACK_TCPSINK_RELEASE_DIR ${TCPSINK_RELEASE_DIR})
 set(CPACK_TCPSINK_SOURCE_DATE_EPOCH ${TCPSINK_SOURCE_DATE_EPOCH})
+# BUILDINFO beside the checksums names where each tool and library that makes
+# a difference to a package's bytes comes from: the compiler with its C++ and
+# C (or mingw-w64) libraries, binutils, CMake, and the packaging tools that
+# finish_package.cmake adds.
+set(build_files ${CMAKE_CXX_COMPILER} ${CMAKE_LINKER} ${CMAKE_AR} ${CMAKE_STRIP} ${CMAKE_COMMAND})
+foreach(library IN ITEMS libstdc++.a libc.so.6 crt2.o libssp.a)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${library}
+                  OUTPUT_VARIABLE file OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(IS_ABSOLUTE "${file}" AND EXISTS "${file}") # else this tool-chain has none
+    list(APPEND build_files ${file})
+  endif()
+endforeach()
+set(CPACK_TCPSINK_BUILD_FILES ${build_files})
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/before_package.cmake)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/package_modes.cmake)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/finish_package.cmake)
@@ -45,6 +58,7 @@ if(WIN32)
   # Windows line ends. Without groff (a Windows host, say) tcpsink builds, but
   # the zip cannot be made, and packaging says so.
   find_program(TCPSINK_GROFF groff)
+  list(APPEND CPACK_TCPSINK_BUILD_FILES ${TCPSINK_GROFF})
   if(TCPSINK_GROFF)
     function(windows_text text source)
       add_custom_command(OUTPUT ${text}
@@ -117,6 +131,7 @@ License: Expat
 # Debian wants manual pages and change logs compressed, most strongly and
 # without a time stamp, so that the package is the same at every build.
 find_program(TCPSINK_GZIP gzip REQUIRED)
+list(APPEND CPACK_TCPSINK_BUILD_FILES ${TCPSINK_GZIP})
 foreach(file tcpsink.1 changelog)
   add_custom_command(OUTPUT ${file}.gz
                      COMMAND ${TCPSINK_GZIP} -9 -n -k -f ${file}
