@@ -11,12 +11,19 @@ endif()
 set(wine_libraries /usr/lib/${wine_arch}-linux-gnu/wine/${wine_arch}-windows)
 set(wine_headers /usr/include/wine/wine)
 
-find_program(TCPSINK_CLANG_CL NAMES clang-cl clang-cl-14 PATHS /usr/lib/llvm-14/bin REQUIRED)
+# Debian keeps each LLVM version's tools under their plain names in a folder
+# of its own (/usr/lib/llvm-19/bin): the newest there, and the rest of the
+# tools from beside that clang-cl. Found the same way each time CMake reads
+# this file, as its compiler checks do without this build's cache.
+file(GLOB llvm_folders LIST_DIRECTORIES true /usr/lib/llvm-*/bin)
+list(SORT llvm_folders COMPARE NATURAL ORDER DESCENDING)
+find_program(TCPSINK_CLANG_CL NAMES clang-cl HINTS ${llvm_folders} REQUIRED)
+get_filename_component(llvm_folder ${TCPSINK_CLANG_CL} DIRECTORY)
 set(CMAKE_CXX_COMPILER ${TCPSINK_CLANG_CL})
 set(CMAKE_CXX_COMPILER_TARGET ${CMAKE_SYSTEM_PROCESSOR}-pc-windows-msvc)
 foreach(tool IN ITEMS lld-link llvm-rc llvm-mt llvm-lib llvm-nm llvm-dlltool)
   string(MAKE_C_IDENTIFIER ${tool} name)
-  find_program(TCPSINK_${name} NAMES ${tool} PATHS /usr/lib/llvm-14/bin REQUIRED)
+  find_program(TCPSINK_${name} NAMES ${tool} HINTS ${llvm_folder} ${llvm_folders} REQUIRED)
 endforeach()
 set(CMAKE_LINKER ${TCPSINK_lld_link})
 set(CMAKE_RC_COMPILER ${TCPSINK_llvm_rc})
