@@ -11,7 +11,7 @@ prefix runs, and a program that starts in that moment is cut off with it ("wine 
 A server started here stays 10 seconds after the last program: longer than any gap between a
 suite's runs; should the suite's cleanup not run, it still goes by itself soon after.
 """
-import contextlib, os, signal, subprocess, sys, tempfile
+import contextlib, os, re, signal, subprocess, sys, tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.dont_write_bytecode = True  # the source tree stays as it was
@@ -20,15 +20,21 @@ from test_tcpsink import prefix_processes, until  # noqa: E402
 wineserver, *emulator = sys.argv[1:]
 os.makedirs(os.environ["WINEPREFIX"], exist_ok=True)  # the server is found through its folder
 # A server an earlier run left may be the shutting-down kind: end it; that none runs is fine.
-# Programs whose server died (an interrupted run's services, blocked on its pipe for good) are
-# killed: nothing else would end them.
+# Wine's programs whose server died (an interrupted run's services, blocked on its pipe for good)
+# are killed: nothing else would end them. Not the shell or script that set WINEPREFIX.
 subprocess.run([wineserver, "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
-for pid in prefix_processes():
+
+
+def wine_programs():
+    return {pid: name for pid, name in prefix_processes().items() if re.fullmatch(r"wine.*|.*\.exe", name)}
+
+
+for pid in wine_programs():
     with contextlib.suppress(ProcessLookupError):
         os.kill(pid, signal.SIGKILL)
 if not emulator:
-    until(lambda: not prefix_processes(), 10)
-    left = prefix_processes()
+    until(lambda: not wine_programs(), 10)
+    left = wine_programs()
     sys.exit(f"still running in {os.environ['WINEPREFIX']}: {left}" if left else None)
 # The server and the programs that wineboot leaves running (Wine's services) write to a file,
 # shown if the prefix cannot be made. On this test's output CTest would wait for them; on a
