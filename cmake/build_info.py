@@ -29,6 +29,13 @@ def origin(path):
     return f"{os.path.basename(path)} {shown.partition(chr(10))[0]}, not from a Debian package".replace(" ,", ",")
 
 
+def compressors(program):
+    """The compression libraries that program (cpack, Python) loads: they make the bytes of the
+    archives; a program that has them built in names none."""
+    found = subprocess.run(["ldd", program], capture_output=True, text=True).stdout
+    return re.findall(r"=> (\S*/lib(?:archive|z|lzma|zstd|bz2)\.so[.\d]*) ", found)
+
+
 try:
     with open("/etc/os-release") as os_release:
         system = re.search(r'^PRETTY_NAME="?([^"\n]*)', os_release.read(), re.M)[1]
@@ -42,14 +49,6 @@ if os.path.exists(path):
             name = section.split(":\n", 1)[0]
             if os.path.exists(os.path.join(release, name)):
                 sections[name] = section.rstrip("\n")
-
-def compressors(program):
-    """The compression libraries that program (cpack, Python) loads: they make the bytes of the
-    archives; a program that has them built in names none."""
-    found = subprocess.run(["ldd", program], capture_output=True, text=True).stdout
-    return re.findall(r"=> (\S*/lib(?:archive|z|lzma|zstd|bz2)\.so[.\d]*) ", found)
-
-
 files += [sys.executable] + compressors(sys.executable)
 files += [library for file in files if os.path.basename(file) == "cpack" for library in compressors(file)]
 lines = sorted(set(origin(file) for file in files))

@@ -58,8 +58,8 @@ if(WIN32)
   # Windows line ends. Without groff (a Windows host, say) tcpsink builds, but
   # the zip cannot be made, and packaging says so.
   find_program(TCPSINK_GROFF groff)
-  list(APPEND CPACK_TCPSINK_BUILD_FILES ${TCPSINK_GROFF})
   if(TCPSINK_GROFF)
+    list(APPEND CPACK_TCPSINK_BUILD_FILES ${TCPSINK_GROFF})
     function(windows_text text source)
       add_custom_command(OUTPUT ${text}
                          COMMAND ${CMAKE_COMMAND} -DIN=${source} -DOUT=${text} ${ARGN}

@@ -153,8 +153,9 @@ def waits_in_poll(proc):
     while proc.poll() is None and time.monotonic() - since < due():
         if "poll" in wchan.read_text():
             return True
-        if io.read_text().split()[:4] != done:  # bytes read and written; a failing call is none
-            done, since = io.read_text().split()[:4], time.monotonic()
+        now = io.read_text().split()[:4]  # bytes read and written; a failing call is none
+        if now != done:
+            done, since = now, time.monotonic()
         time.sleep(0.001)
     return False
 
